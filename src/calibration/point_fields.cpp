@@ -1,0 +1,107 @@
+#include "calibration/point_fields.h"
+
+#include <charconv>
+#include <cstdio>
+
+namespace kal2map {
+namespace {
+
+// Enough digits for a correctly rounded double; later digits only act as a sticky bit.
+constexpr std::size_t kMaxFractionDigits = 800;
+
+void ParseDegrees(PointRow& row, std::string_view line, std::string_view keyword, Column deg,
+                  Column min) {
+  if (line.find(keyword) == std::string_view::npos) return;
+  std::size_t eq = line.find('=');
+  if (eq == std::string_view::npos) return;
+  std::string_view value = TrimBlanks(line.substr(eq + 1));
+  std::size_t point = value.find('.');
+  if (point == std::string_view::npos || point == 0) {
+    row[deg] = value;
+    return;
+  }
+  row[min] = FractionToMinutes(value.substr(point + 1));
+  row[deg] = value.substr(0, point);
+}
+
+void ParsePixel(PointRow& row, std::string_view line) {
+  if (line.find("Pixel") == std::string_view::npos) return;
+  std::size_t eq = line.find('=');
+  if (eq != std::string_view::npos) row[PixelX] = TrimBlanks(line.substr(eq + 1));
+  std::string& x = row[PixelX];
+  std::size_t paren = x.find('(');
+  if (paren == std::string::npos) return;
+  x = std::string(TrimBlanks(std::string_view(x).substr(paren + 1)));
+  if (!x.empty() && x.back() == ')') x.pop_back();
+  std::size_t comma = x.find(',');
+  if (comma == std::string::npos || comma == 0) return;
+  row[PixelY] = x.substr(comma + 1);
+  x.resize(comma);
+}
+
+// Decimal text of 0 <= m < 1000 with at most 15 significant digits, never in exponent form.
+std::string PlainDecimal(double m) {
+  if (m == 0) return "0";
+  char buf[64];
+  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, m, std::chars_format::scientific, 14);
+  std::string_view sci(buf, end - buf);  // d.dddddddddddddde±XX
+  std::size_t e = sci.find('e');
+  int exponent = 0;
+  std::from_chars(sci.data() + e + (sci[e + 1] == '+' ? 2 : 1), sci.data() + sci.size(), exponent);
+  std::string digits;
+  digits += sci[0];
+  digits.append(sci.substr(2, e - 2));
+  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+
+  std::string text;
+  if (exponent < 0) {
+    text = "0." + std::string(-exponent - 1, '0') + digits;
+  } else {
+    std::size_t whole = static_cast<std::size_t>(exponent) + 1;
+    if (digits.size() <= whole) {
+      text = digits + std::string(whole - digits.size(), '0');
+    } else {
+      text = digits.substr(0, whole) + "." + digits.substr(whole);
+    }
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string_view TrimBlanks(std::string_view text) {
+  std::size_t first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  std::size_t last = text.find_last_not_of(' ');
+  return text.substr(first, last - first + 1);
+}
+
+std::string FractionToMinutes(std::string_view fraction) {
+  // Reads "0." followed by the fraction as a plain decimal: blanks, tabs and line feeds are
+  // skipped wherever they stand, and the first other non-digit ends the number.
+  std::string number = "0.";
+  bool truncated_nonzero = false;
+  for (char c : fraction) {
+    if (c == ' ' || c == '\t' || c == '\n') continue;
+    if (c < '0' || c > '9') break;
+    if (number.size() < kMaxFractionDigits + 2) {
+      number += c;
+    } else if (c != '0') {
+      truncated_nonzero = true;
+    }
+  }
+  if (truncated_nonzero) number += '1';
+  double x = 0;
+  std::from_chars(number.data(), number.data() + number.size(), x);
+  return " " + PlainDecimal(x * 60);
+}
+
+void ParsePointLine(State& state, std::string_view line) {
+  if (state.PointCount < 1 || state.PointCount > kMaxPoints) return;
+  PointRow& row = state.Points[state.PointCount];
+  ParseDegrees(row, line, "Latitude", LatDeg, LatMin);
+  ParseDegrees(row, line, "Longitude", LonDeg, LonMin);
+  ParsePixel(row, line);
+}
+
+}  // namespace kal2map

@@ -1,0 +1,120 @@
+// kal2map-cli: the conversion of the Windows program, for folders and files named on the
+// command line.
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "cli/options.h"
+#include "control/batch.h"
+#include "control/state.h"
+#include "control/window.h"
+#include "platform/files.h"
+#include "platform/text.h"
+
+#ifndef KAL2MAP_VERSION
+#define KAL2MAP_VERSION "0"
+#endif
+
+namespace kal2map {
+namespace {
+
+constexpr const char* kUsage = "Aufruf: kal2map-cli [--ext .EXT] [PFAD ...]";
+
+constexpr const char* kHelp =
+    "Wandelt Tivara-Kalibrierdateien (.kal) in OziExplorer-Kartendateien (.map) um.\n"
+    "Converts Tivara calibration files (.kal) into OziExplorer map files (.map).\n"
+    "\n"
+    "PFAD ist ein Ordner (alle .kal-Dateien darin) oder eine .kal-Datei; ohne PFAD\n"
+    "der aktuelle Ordner. Jede map-Datei entsteht neben ihrer kal-Datei.\n"
+    "\n"
+    "  --ext .EXT   Bild-Endung in der map-Datei ersetzen, z. B. --ext .png\n"
+    "  --help       diese Hilfe\n"
+    "  --version    Version anzeigen\n"
+    "\n"
+    "Rückgabewert: 0 alles umgewandelt, 1 mindestens eine Datei fehlgeschlagen,\n"
+    "2 falscher Aufruf.";
+
+// The command line's message line: every message goes to standard output as one line.
+class ConsoleWindow : public Window {
+ public:
+  void Open() override {}
+  void SetMessageLine(const std::string& text) override { PrintLine(stdout, text); }
+};
+
+void PrintError(const std::string& text) { PrintLine(stderr, "kal2map-cli: " + text); }
+
+int UsageError(const std::string& text) {
+  PrintError(text);
+  PrintLine(stderr, kUsage);
+  return 2;
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::filesystem::path>& args) {
+  Options options = ParseOptions(args);
+  switch (options.action) {
+    case Options::Action::kHelp:
+      PrintLine(stdout, kUsage);
+      PrintLine(stdout, kHelp);
+      return 0;
+    case Options::Action::kVersion:
+      PrintLine(stdout, std::string("kal2map-cli ") + KAL2MAP_VERSION);
+      return 0;
+    case Options::Action::kUsageError:
+      return UsageError(options.error);
+    case Options::Action::kConvert:
+      break;
+  }
+  if (options.paths.empty()) options.paths.emplace_back(".");
+
+  // Every path is checked before the first map is written.
+  std::vector<bool> is_folder;
+  for (const auto& path : options.paths) {
+    std::error_code ec;
+    auto status = std::filesystem::status(path, ec);
+    if (std::filesystem::is_directory(status)) {
+      is_folder.push_back(true);
+    } else if (std::filesystem::is_regular_file(status) && HasKalExtension(path)) {
+      is_folder.push_back(false);
+    } else if (std::filesystem::exists(status)) {
+      return UsageError(PathText(path) + ": weder Ordner noch kal-Datei");
+    } else {
+      return UsageError(PathText(path) + ": " +
+                        ErrorText(ec ? ec : std::make_error_code(std::errc::no_such_file_or_directory)));
+    }
+  }
+
+  State state;
+  InitState(state, ProgramFolder());
+  state.BitmapExt = options.ext;
+  ConsoleWindow window;
+  bool failed = false;
+  for (std::size_t i = 0; i < options.paths.size(); ++i) {
+    RunReport report;
+    if (is_folder[i]) {
+      state.WorkFolder = WithTrailingSeparator(options.paths[i]);
+      report = ConvertAll(state, window);
+    } else {
+      report = ConvertFile(state, window, options.paths[i]);
+    }
+    for (const auto& failure : report.failures) {
+      PrintError(PathText(failure.path) + ": " + ErrorText(failure.error));
+    }
+    failed = failed || !report.ok();
+  }
+  return failed ? 1 : 0;
+}
+
+}  // namespace kal2map
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t** argv) {
+#else
+int main(int argc, char** argv) {
+#endif
+  std::vector<std::filesystem::path> args(argv + 1, argv + argc);
+  return kal2map::RunCli(args);
+}

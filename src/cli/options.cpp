@@ -1,0 +1,85 @@
+#include "cli/options.h"
+
+#include "platform/text.h"
+
+namespace kal2map {
+namespace {
+
+using String = std::filesystem::path::string_type;
+
+bool Is(const std::filesystem::path& arg, const char* word) {
+  return arg.native() == std::filesystem::path(word).native();
+}
+
+bool StartsWith(const String& text, const String& prefix) {
+  return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+bool IsAsciiAlnum(String::value_type c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+Options UsageError(std::string message) {
+  Options options;
+  options.action = Options::Action::kUsageError;
+  options.error = std::move(message);
+  return options;
+}
+
+}  // namespace
+
+bool IsValidExtension(const std::filesystem::path& ext) {
+  const String& text = ext.native();
+  if (text.size() < 2 || text.size() > 11 || text[0] != '.') return false;
+  for (std::size_t i = 1; i < text.size(); ++i) {
+    if (!IsAsciiAlnum(text[i])) return false;
+  }
+  return true;
+}
+
+bool HasKalExtension(const std::filesystem::path& path) {
+  const String name = path.filename().native();
+  if (name.size() < 4) return false;
+  const auto lower = [](String::value_type c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
+  return name[name.size() - 4] == '.' && lower(name[name.size() - 3]) == 'k' &&
+         lower(name[name.size() - 2]) == 'a' && lower(name[name.size() - 1]) == 'l';
+}
+
+Options ParseOptions(const std::vector<std::filesystem::path>& args) {
+  Options options;
+  const String ext_eq = std::filesystem::path("--ext=").native();
+  bool only_paths = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::filesystem::path& arg = args[i];
+    const String& text = arg.native();
+    if (only_paths || text.empty() || text[0] != '-' || text.size() == 1) {
+      options.paths.push_back(arg);
+    } else if (Is(arg, "--")) {
+      only_paths = true;
+    } else if (Is(arg, "--help") || Is(arg, "-h")) {
+      options.action = Options::Action::kHelp;
+      return options;
+    } else if (Is(arg, "--version")) {
+      options.action = Options::Action::kVersion;
+      return options;
+    } else if (Is(arg, "--ext") || StartsWith(text, ext_eq)) {
+      std::filesystem::path value;
+      if (Is(arg, "--ext")) {
+        if (i + 1 == args.size()) return UsageError("--ext braucht eine Endung, z. B. --ext .png");
+        value = args[++i];
+      } else {
+        value = text.substr(ext_eq.size());
+      }
+      if (!IsValidExtension(value)) {
+        return UsageError("ungültige Endung für --ext (erlaubt: Punkt und 1 bis 10 Buchstaben "
+                          "oder Ziffern, z. B. .png)");
+      }
+      options.ext.assign(value.native().begin(), value.native().end());
+    } else {
+      return UsageError("unbekannte Option " + PathText(arg));
+    }
+  }
+  return options;
+}
+
+}  // namespace kal2map

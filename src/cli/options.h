@@ -1,0 +1,27 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace kal2map {
+
+struct Options {
+  enum class Action { kConvert, kHelp, kVersion, kUsageError };
+  Action action = Action::kConvert;
+  std::string ext;                           // empty: keep the image's own extension
+  std::vector<std::filesystem::path> paths;  // folders and .kal files, in the order given
+  std::string error;                         // German, for kUsageError
+};
+
+// Reads the command line (without the program name). Checks the words only; whether the
+// paths exist is checked before anything is converted.
+Options ParseOptions(const std::vector<std::filesystem::path>& args);
+
+// ".EXT" with 1 to 10 ASCII letters or digits.
+bool IsValidExtension(const std::filesystem::path& ext);
+
+// ASCII case-insensitive ".kal" at the end of the file name.
+bool HasKalExtension(const std::filesystem::path& path);
+
+}  // namespace kal2map

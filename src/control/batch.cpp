@@ -1,0 +1,102 @@
+#include "control/batch.h"
+
+#include <cerrno>
+#include <new>
+
+#include "calibration/kal_scan.h"
+#include "mapfile/map_writer.h"
+#include "platform/files.h"
+#include "platform/text.h"
+
+namespace kal2map {
+namespace {
+
+template <typename Char>
+Char AsciiLower(Char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<Char>(c + ('a' - 'A')) : c;
+}
+
+std::string CreatedMessage(const std::filesystem::path& map) {
+  return PathText(map) + " wurde erstellt.";
+}
+
+// Reads `state.KalPath` and writes `state.MapPath`, recording the outcome in `report`.
+void ConvertCurrent(State& state, Window& window, RunReport& report) {
+  ++report.found;
+  std::error_code ec;
+  std::filesystem::path failed = state.KalPath;
+  try {
+    ec = ReadKal(state, state.KalPath);
+    if (!ec) {
+      failed = state.MapPath;
+      ec = WriteMap(state, state.MapPath, state.PointCount);
+    }
+  } catch (const std::bad_alloc&) {
+    ec = std::make_error_code(std::errc::not_enough_memory);
+  }
+  if (ec) {
+    report.failures.push_back({failed, ec});
+    return;
+  }
+  ++report.written;
+  window.SetMessageLine(CreatedMessage(state.MapPath));
+}
+
+void ReportOutcome(const State& state, Window& window, const RunReport& report) {
+  if (report.written > 0) return;  // the message line already names the last map written
+  if (report.found == 0) {
+    window.SetMessageLine("Keine kal-Dateien in " + PathText(state.WorkFolder) + " gefunden.");
+  } else {
+    window.SetMessageLine("Keine map-Datei erstellt.");
+  }
+}
+
+}  // namespace
+
+std::filesystem::path MapNameFor(const std::filesystem::path& name) {
+  using String = std::filesystem::path::string_type;
+  const String& text = name.native();
+  String lower = text;
+  for (auto& c : lower) c = AsciiLower(c);
+  const String kal = std::filesystem::path(".kal").native();
+  std::size_t p = lower.find(kal);
+  String base = (p == String::npos || p == 0) ? text : text.substr(0, p);
+  return std::filesystem::path(base + std::filesystem::path(".map").native());
+}
+
+RunReport ConvertFolder(State& state, Window& window) {
+  RunReport report;
+  std::error_code ec;
+  const auto names = ListKalFiles(state.WorkFolder, ec);
+  if (ec) report.failures.push_back({state.WorkFolder, ec});
+  std::filesystem::path last_written = state.MapPath;
+  for (const auto& name : names) {
+    state.KalPath = state.WorkFolder / name;
+    state.MapPath = state.WorkFolder / MapNameFor(name);
+    std::size_t written = report.written;
+    ConvertCurrent(state, window, report);
+    if (report.written > written) last_written = state.MapPath;
+  }
+  state.MapPath = last_written;
+  return report;
+}
+
+RunReport ConvertAll(State& state, Window& window) {
+  RunReport report = ConvertFolder(state, window);
+  ReportOutcome(state, window, report);
+  return report;
+}
+
+RunReport ConvertFile(State& state, Window& window, const std::filesystem::path& kal_path) {
+  RunReport report;
+  const std::filesystem::path previous = state.MapPath;
+  state.WorkFolder = WithTrailingSeparator(kal_path.parent_path());
+  state.KalPath = kal_path;
+  state.MapPath = kal_path.parent_path() / MapNameFor(kal_path.filename());
+  ConvertCurrent(state, window, report);
+  if (report.written == 0) state.MapPath = previous;
+  ReportOutcome(state, window, report);
+  return report;
+}
+
+}  // namespace kal2map

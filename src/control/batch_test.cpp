@@ -1,0 +1,146 @@
+#include "control/batch.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/text.h"
+#include "test_util.h"
+
+namespace kal2map {
+namespace {
+
+using testing::Listing;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+class RecordingWindow : public Window {
+ public:
+  void Open() override { ++opened; }
+  void SetMessageLine(const std::string& text) override { messages.push_back(text); }
+  int opened = 0;
+  std::vector<std::string> messages;
+};
+
+const char kKarte[] =
+    "[Map]\r\nBitmap = Karte.png\r\n[Calibration Point1]\r\nLatitude = 52.5\r\n"
+    "Longitude = 13.25\r\nPixel = (10, 20)\r\n[Calibration Point2]\r\nLatitude = 52.4\r\n"
+    "Longitude = 13.3\r\nPixel = (500, 600)\r\n";
+
+std::string Line(const std::string& map, int number) {
+  std::size_t start = 0;
+  for (int i = 1; i < number; ++i) start = map.find("\r\n", start) + 2;
+  return map.substr(start, map.find("\r\n", start) - start);
+}
+
+struct BatchTest : ::testing::Test {
+  BatchTest() {
+    InitState(state, dir.path());
+  }
+  TempDir dir;
+  State state;
+  RecordingWindow window;
+};
+
+TEST(MapNameFor, KeepsTheNameBeforeTheFirstKal) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"Karte.kal", "Karte.map"},     {"KARTE.KAL", "KARTE.map"},
+      {"a.kal.kal", "a.map"},         {"Stadt.kalender.kal", "Stadt.map"},
+      {".kal", ".kal.map"},           {"Karte.KaL", "Karte.map"},
+      {"x", "x.map"},                 {"Über.kal", "Über.map"},
+  };
+  for (const auto& [name, map] : cases) {
+    EXPECT_EQ(MapNameFor(std::filesystem::u8path(name)), std::filesystem::u8path(map)) << name;
+  }
+}
+
+TEST_F(BatchTest, ConvertsOneFileAsTheWholeJobDescribes) {
+  WriteFile(dir / "Karte.kal", kKarte);
+  RunReport report = ConvertAll(state, window);
+  EXPECT_TRUE(report.ok());
+  const std::string map = ReadFile(dir / "Karte.map");
+  EXPECT_EQ(Line(map, 2), "karte.png");
+  EXPECT_EQ(Line(map, 3), "Karte.png");
+  EXPECT_EQ(Line(map, 10),
+            "Point01,xy,   10,   20,in, deg,  52,  30,N,  13,  15,E, grid,   ,           ,"
+            "           ,N");
+  EXPECT_EQ(Line(map, 11),
+            "Point02,xy,  500,  600,in, deg,  52,  24,N,  13,  18,E, grid,   ,           ,"
+            "           ,N");
+  EXPECT_EQ(Line(map, 12), state.Template[12]);
+  ASSERT_FALSE(window.messages.empty());
+  EXPECT_EQ(window.messages.back(), PathText(dir / "Karte.map") + " wurde erstellt.");
+  EXPECT_EQ(state.MapPath, dir / "Karte.map");
+}
+
+TEST_F(BatchTest, ReportsTheLastMapAndLeavesOtherFilesAlone) {
+  for (const char* name : {"b.kal", "a.KAL", "c.kal"}) WriteFile(dir / name, kKarte);
+  WriteFile(dir / "notes.txt", "x");
+  std::filesystem::create_directory(dir / "folder.kal");
+  RunReport report = ConvertAll(state, window);
+  EXPECT_EQ(report.found, 3u);
+  EXPECT_EQ(report.written, 3u);
+  EXPECT_EQ(Listing(dir.path()), "a.KAL a.map b.kal b.map c.kal c.map folder.kal notes.txt");
+  EXPECT_EQ(window.messages.back(), PathText(dir / "c.map") + " wurde erstellt.");
+  // The maps do not match the pattern: a second run converts the same three files.
+  EXPECT_EQ(ConvertAll(state, window).found, 3u);
+}
+
+TEST_F(BatchTest, AFolderWithoutCalibrationFilesSaysSo) {
+  state.MapPath = dir / "earlier.map";
+  RunReport report = ConvertAll(state, window);
+  EXPECT_TRUE(report.ok());
+  EXPECT_EQ(report.found, 0u);
+  EXPECT_EQ(window.messages,
+            std::vector<std::string>{"Keine kal-Dateien in " + PathText(dir.path() / "") +
+                                     " gefunden."});
+  EXPECT_EQ(Listing(dir.path()), "");
+}
+
+TEST_F(BatchTest, AFailedFileDoesNotStopTheRun) {
+  for (const char* name : {"a.kal", "b.kal", "c.kal"}) WriteFile(dir / name, kKarte);
+  std::filesystem::create_directory(dir / "b.map");  // b's map cannot be written
+  RunReport report = ConvertAll(state, window);
+  EXPECT_EQ(report.found, 3u);
+  EXPECT_EQ(report.written, 2u);
+  ASSERT_EQ(report.failures.size(), 1u);
+  EXPECT_EQ(report.failures[0].path, dir / "b.map");
+  EXPECT_EQ(window.messages.back(), PathText(dir / "c.map") + " wurde erstellt.");
+  EXPECT_EQ(Listing(dir.path()), "a.kal a.map b.kal b.map c.kal c.map");
+}
+
+TEST_F(BatchTest, MessageNamesTheLastMapWrittenNotTheLastTried) {
+  for (const char* name : {"a.kal", "b.kal"}) WriteFile(dir / name, kKarte);
+  std::filesystem::create_directory(dir / "b.map");
+  ConvertAll(state, window);
+  EXPECT_EQ(state.MapPath, dir / "a.map");
+  EXPECT_EQ(window.messages.back(), PathText(dir / "a.map") + " wurde erstellt.");
+}
+
+TEST_F(BatchTest, NoMapWrittenIsNotReportedAsSuccess) {
+  WriteFile(dir / "a.kal", kKarte);
+  std::filesystem::create_directory(dir / "a.map");
+  RunReport report = ConvertAll(state, window);
+  EXPECT_FALSE(report.ok());
+  EXPECT_EQ(window.messages, std::vector<std::string>{"Keine map-Datei erstellt."});
+}
+
+TEST_F(BatchTest, ConvertsASingleFileNamedDirectly) {
+  WriteFile(dir / "Karte.kal", kKarte);
+  WriteFile(dir / "other.kal", kKarte);
+  RunReport report = ConvertFile(state, window, dir / "Karte.kal");
+  EXPECT_EQ(report.written, 1u);
+  EXPECT_EQ(Listing(dir.path()), "Karte.kal Karte.map other.kal");
+  EXPECT_EQ(window.messages.back(), PathText(dir / "Karte.map") + " wurde erstellt.");
+}
+
+TEST_F(BatchTest, ImageExtensionChoiceReachesTheMap) {
+  WriteFile(dir / "Karte.kal", kKarte);
+  state.BitmapExt = ".jpg";
+  ConvertAll(state, window);
+  const std::string map = ReadFile(dir / "Karte.map");
+  EXPECT_EQ(Line(map, 2), "karte.jpg");
+  EXPECT_EQ(Line(map, 3), "Karte.jpg");
+}
+
+}  // namespace
+}  // namespace kal2map

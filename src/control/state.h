@@ -1,0 +1,51 @@
+// The one record that holds all working data of a conversion run. The program owns it and
+// hands it by reference to every procedure, so each procedure can be tested on its own.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace kal2map {
+
+// The point table has rows for this many calibration points; later sections are counted only.
+inline constexpr std::int64_t kMaxPoints = 30;
+
+// Columns of a point table row. Column 0 is never used, so the numbers match the map layout.
+enum Column { PixelX = 1, PixelY, LatDeg, LatMin, LonDeg, LonMin };
+
+using PointRow = std::array<std::string, 7>;
+
+struct State {
+  // Fixed lines of a map file, slots 1..44; slot 0 unused.
+  std::array<std::string, 45> Template;
+  // Fixed pieces of a point line, slots 1..8; slot 0 unused.
+  std::array<std::string, 9> PointPieces;
+  // Rows 1..kMaxPoints hold the current file's points as text; row 0 unused.
+  std::array<PointRow, kMaxPoints + 1> Points;
+  // Point sections seen in the current file. May exceed kMaxPoints while reading; the
+  // writer lowers it to kMaxPoints. 64 bits, so no file can make it overflow.
+  std::int64_t PointCount = 0;
+  // Image reference of the current file: bytes of the file (Windows-1252), never re-encoded.
+  std::string BitmapName;
+  // Chosen image extension such as ".png"; empty keeps the file's own.
+  std::string BitmapExt;
+  // Folder of the running program, always ending with a separator.
+  std::filesystem::path AppFolder;
+  // Folder whose calibration files are converted, ending with a separator.
+  std::filesystem::path WorkFolder;
+  std::filesystem::path KalPath;
+  // Map being written; after a run, the last map written.
+  std::filesystem::path MapPath;
+  bool ShowExtChoice = false;
+};
+
+// Resets the record for a new process and fills the map template. `program_folder` is where
+// the program runs from; a separator is appended when it has none at its end.
+void InitState(State& state, const std::filesystem::path& program_folder);
+
+// `folder` with exactly one trailing separator added when it lacks one.
+std::filesystem::path WithTrailingSeparator(const std::filesystem::path& folder);
+
+}  // namespace kal2map

@@ -1,0 +1,51 @@
+// File system operations whose implementation differs between Windows and POSIX.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+namespace kal2map {
+
+// Failures the program detects itself, beside those the system reports.
+enum class FileError {
+  kWriteProtected = 1,  // an existing file the user has marked read-only
+  kNotRegularFile,      // a folder, pipe or device where a file was expected
+};
+const std::error_category& FileErrorCategory();
+std::error_code MakeError(FileError e);
+
+// Folder of the running program's executable.
+std::filesystem::path ProgramFolder();
+
+// Names of the ordinary files in `folder` whose names end in ".kal" (ASCII letters in any
+// case), sorted. Folders, pipes and devices are left out, and so are hidden and system files
+// on Windows. A name whose type cannot be determined is kept, so its failure gets reported.
+std::vector<std::filesystem::path> ListKalFiles(const std::filesystem::path& folder,
+                                                std::error_code& ec);
+
+// Replaces the file at `path` with `contents` so that it is either the old file or the whole
+// new one: the bytes go to a temporary file in the same folder, which is moved over the old
+// file only when complete and removed on any failure. A write-protected file is not replaced.
+std::error_code ReplaceFileContents(const std::filesystem::path& path, std::string_view contents);
+
+// A file open for sequential reading; opening a pipe or device fails instead of blocking.
+class InputFile {
+ public:
+  InputFile() = default;
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+  ~InputFile();
+
+  std::error_code Open(const std::filesystem::path& path);
+  // Reads up to `size` bytes; returns how many, 0 at the end of the file, -1 on error.
+  std::int64_t Read(char* buffer, std::size_t size, std::error_code& ec);
+
+ private:
+  std::intptr_t handle_ = -1;
+};
+
+}  // namespace kal2map

@@ -1,0 +1,141 @@
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <string>
+
+#include "platform/files.h"
+
+namespace kal2map {
+namespace {
+
+std::error_code LastError() { return {errno, std::generic_category()}; }
+
+bool EndsWithKal(std::string_view name) {
+  if (name.size() < 4) return false;
+  std::string_view tail = name.substr(name.size() - 4);
+  return tail[0] == '.' && (tail[1] | 0x20) == 'k' && (tail[2] | 0x20) == 'a' &&
+         (tail[3] | 0x20) == 'l';
+}
+
+std::error_code WriteAll(int fd, std::string_view data) {
+  while (!data.empty()) {
+    ssize_t n = ::write(fd, data.data(), data.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return LastError();
+    }
+    data.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return {};
+}
+
+// A name in the target's folder that no listing of "*.kal" matches and no other run uses.
+std::filesystem::path TemporaryNameFor(const std::filesystem::path& path) {
+  static std::atomic<unsigned> counter{0};
+  std::string name = "." + path.filename().string() + "." + std::to_string(::getpid()) + "." +
+                     std::to_string(counter++) + ".tmp";
+  return path.parent_path() / name;
+}
+
+}  // namespace
+
+std::filesystem::path ProgramFolder() {
+  std::error_code ec;
+  std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) return std::filesystem::current_path(ec);
+  return exe.parent_path();
+}
+
+std::vector<std::filesystem::path> ListKalFiles(const std::filesystem::path& folder,
+                                                std::error_code& ec) {
+  ec.clear();
+  std::vector<std::filesystem::path> names;
+  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (dir == nullptr) {
+    ec = LastError();
+    return names;
+  }
+  for (;;) {
+    errno = 0;
+    const dirent* entry = ::readdir(dir);
+    if (entry == nullptr) {
+      if (errno != 0) ec = LastError();
+      break;
+    }
+    std::string_view name = entry->d_name;
+    if (!EndsWithKal(name)) continue;
+    struct stat st;
+    if (::stat((folder / name).c_str(), &st) == 0 && !S_ISREG(st.st_mode)) continue;
+    names.emplace_back(name);
+  }
+  ::closedir(dir);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::error_code ReplaceFileContents(const std::filesystem::path& path, std::string_view contents) {
+  mode_t mode = 0666;  // for a new file; the umask applies
+  bool keep_mode = false;
+  struct stat st;
+  if (::stat(path.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return {EISDIR, std::generic_category()};
+    if (!S_ISREG(st.st_mode)) return MakeError(FileError::kNotRegularFile);
+    // Root could write it, but the user marked it read-only: respect that for everyone.
+    if ((st.st_mode & 0222) == 0) return MakeError(FileError::kWriteProtected);
+    mode = st.st_mode & 07777;
+    keep_mode = true;
+  } else if (errno != ENOENT) {
+    return LastError();
+  }
+
+  const std::filesystem::path temp = TemporaryNameFor(path);
+  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) return LastError();
+  std::error_code ec = WriteAll(fd, contents);
+  if (!ec && keep_mode && ::fchmod(fd, mode) != 0) ec = LastError();
+  if (::close(fd) != 0 && !ec) ec = LastError();
+  if (!ec && ::rename(temp.c_str(), path.c_str()) != 0) ec = LastError();
+  if (ec) ::unlink(temp.c_str());
+  return ec;
+}
+
+InputFile::~InputFile() {
+  if (handle_ >= 0) ::close(static_cast<int>(handle_));
+}
+
+std::error_code InputFile::Open(const std::filesystem::path& path) {
+  // Non-blocking, so that opening a FIFO returns at once; the type check then turns it away.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return LastError();
+  struct stat st;
+  if (::fstat(fd, &st) != 0) {
+    std::error_code ec = LastError();
+    ::close(fd);
+    return ec;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return S_ISDIR(st.st_mode) ? std::error_code(EISDIR, std::generic_category())
+                               : MakeError(FileError::kNotRegularFile);
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  handle_ = fd;
+  return {};
+}
+
+std::int64_t InputFile::Read(char* buffer, std::size_t size, std::error_code& ec) {
+  for (;;) {
+    ssize_t n = ::read(static_cast<int>(handle_), buffer, size);
+    if (n >= 0) return n;
+    if (errno == EINTR) continue;
+    ec = LastError();
+    return -1;
+  }
+}
+
+}  // namespace kal2map

@@ -1,0 +1,83 @@
+#include "platform/line_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "test_util.h"
+
+namespace kal2map {
+namespace {
+
+using testing::TempDir;
+using testing::WriteFile;
+
+std::vector<std::string> SplitInMemory(const std::string& text) {
+  std::vector<std::string> lines;
+  LineSplitter splitter(text);
+  for (std::string_view line; splitter.Next(line);) lines.emplace_back(line);
+  return lines;
+}
+
+std::vector<std::string> ReadFromFile(const std::filesystem::path& path, const std::string& text) {
+  WriteFile(path, text);
+  LineReader reader;
+  EXPECT_FALSE(reader.Open(path));
+  std::vector<std::string> lines;
+  for (std::string_view line; reader.Next(line);) lines.emplace_back(line);
+  EXPECT_FALSE(reader.error());
+  return lines;
+}
+
+TEST(Lines, EveryKindOfLineEnd) {
+  const std::pair<std::string, std::vector<std::string>> cases[] = {
+      {"", {}},
+      {"a", {"a"}},
+      {"a\r\nb\r\n", {"a", "b"}},
+      {"a\rb\nc\r\nd", {"a", "b", "c", "d"}},
+      {"\r\n\r\n", {"", ""}},
+      {"a\n\rb", {"a", "", "b"}},
+      {"a\r\r\nb", {"a", "", "b"}},
+      {std::string("a\0b\n", 4), {std::string("a\0b", 3)}},
+  };
+  TempDir dir;
+  for (const auto& [text, lines] : cases) {
+    EXPECT_EQ(SplitInMemory(text), lines);
+    EXPECT_EQ(ReadFromFile(dir / "f.kal", text), lines);
+  }
+}
+
+// Block borders fall inside CR LF pairs and inside lines longer than a block.
+TEST(Lines, FileReaderAgreesWithTheSplitterAcrossBlocks) {
+  std::mt19937 random(7);
+  TempDir dir;
+  for (int round = 0; round < 20; ++round) {
+    std::string text;
+    const std::size_t size = 60000 + random() % 300000;
+    while (text.size() < size) {
+      switch (random() % 8) {
+        case 0: text += "\r\n"; break;
+        case 1: text += '\r'; break;
+        case 2: text += '\n'; break;
+        case 3: text.append(random() % 100000, 'x'); break;
+        default: text.append(random() % 40, 'a' + round); break;
+      }
+    }
+    // Put a CR LF pair exactly across the first block border.
+    text[65535] = '\r';
+    text[65536] = '\n';
+    EXPECT_EQ(ReadFromFile(dir / "f.kal", text), SplitInMemory(text)) << round;
+  }
+}
+
+TEST(Lines, OpeningSomethingThatIsNotAFileFails) {
+  TempDir dir;
+  LineReader reader;
+  EXPECT_TRUE(reader.Open(dir.path()));
+  LineReader missing;
+  EXPECT_TRUE(missing.Open(dir / "missing.kal"));
+}
+
+}  // namespace
+}  // namespace kal2map
