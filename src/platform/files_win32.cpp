@@ -1,0 +1,153 @@
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <string>
+
+#include "platform/files.h"
+
+namespace kal2map {
+namespace {
+
+std::error_code LastError() { return {static_cast<int>(::GetLastError()), std::system_category()}; }
+
+bool EndsWithKal(std::wstring_view name) {
+  if (name.size() < 4) return false;
+  std::wstring_view tail = name.substr(name.size() - 4);
+  return tail[0] == L'.' && (tail[1] | 0x20) == L'k' && (tail[2] | 0x20) == L'a' &&
+         (tail[3] | 0x20) == L'l';
+}
+
+// A name in the target's folder that no listing of "*.kal" matches and no other run uses.
+std::filesystem::path TemporaryNameFor(const std::filesystem::path& path) {
+  static std::atomic<unsigned> counter{0};
+  std::wstring name = L"~" + path.filename().native() + L"." +
+                      std::to_wstring(::GetCurrentProcessId()) + L"." + std::to_wstring(counter++) +
+                      L".tmp";
+  return path.parent_path() / name;
+}
+
+std::error_code WriteAll(HANDLE file, std::string_view data) {
+  while (!data.empty()) {
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(data.size(), 1u << 30));
+    DWORD written = 0;
+    if (!::WriteFile(file, data.data(), chunk, &written, nullptr)) return LastError();
+    data.remove_prefix(written);
+  }
+  return {};
+}
+
+}  // namespace
+
+std::filesystem::path ProgramFolder() {
+  // MAX_PATH is no limit for the module's name on systems with long paths enabled.
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) break;
+    if (n < buffer.size()) {
+      buffer.resize(n);
+      return std::filesystem::path(buffer).parent_path();
+    }
+    if (buffer.size() >= 32768) break;  // longer than any path Windows allows
+    buffer.resize(buffer.size() * 2);
+  }
+  std::error_code ec;
+  return std::filesystem::current_path(ec);
+}
+
+std::vector<std::filesystem::path> ListKalFiles(const std::filesystem::path& folder,
+                                                std::error_code& ec) {
+  ec.clear();
+  std::vector<std::wstring> names;
+  const std::filesystem::path pattern =
+      (folder.empty() ? std::filesystem::path(L".") : folder) / L"*";
+  WIN32_FIND_DATAW data;
+  // FindExInfoBasic: only long names are looked at, so "LONGNA~1.KAL" never matches a name
+  // such as "Karte.kalibriert".
+  HANDLE find = ::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
+                                   nullptr, FIND_FIRST_EX_LARGE_FETCH);
+  if (find == INVALID_HANDLE_VALUE) {
+    if (::GetLastError() != ERROR_FILE_NOT_FOUND) ec = LastError();
+    return {};
+  }
+  constexpr DWORD kLeftOut = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN |
+                             FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DEVICE;
+  do {
+    if ((data.dwFileAttributes & kLeftOut) == 0 && EndsWithKal(data.cFileName)) {
+      names.emplace_back(data.cFileName);
+    }
+  } while (::FindNextFileW(find, &data));
+  if (::GetLastError() != ERROR_NO_MORE_FILES) ec = LastError();
+  ::FindClose(find);
+  // Ordinal on the UTF-16 code units: the same order whatever the user's locale.
+  std::sort(names.begin(), names.end());
+  return {names.begin(), names.end()};
+}
+
+std::error_code ReplaceFileContents(const std::filesystem::path& path, std::string_view contents) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return {EISDIR, std::generic_category()};
+    if (attributes & FILE_ATTRIBUTE_READONLY) return MakeError(FileError::kWriteProtected);
+  } else if (::GetLastError() != ERROR_FILE_NOT_FOUND) {
+    return LastError();
+  }
+
+  const std::filesystem::path temp = TemporaryNameFor(path);
+  HANDLE file = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return LastError();
+  std::error_code ec = WriteAll(file, contents);
+  // Closing can report a delayed write failure, e.g. a full network drive.
+  if (!::CloseHandle(file) && !ec) ec = LastError();
+  if (!ec && !::MoveFileExW(temp.c_str(), path.c_str(),
+                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    ec = LastError();
+  }
+  if (ec) ::DeleteFileW(temp.c_str());
+  return ec;
+}
+
+InputFile::~InputFile() {
+  if (handle_ != -1) ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+std::error_code InputFile::Open(const std::filesystem::path& path) {
+  // Sharing everything: a map program that holds the calibration open must not block us.
+  // FILE_FLAG_BACKUP_SEMANTICS lets a folder open, so it is refused as a folder below rather
+  // than with a misleading "access denied".
+  HANDLE file = ::CreateFileW(
+      path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return LastError();
+  std::error_code ec;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (::GetFileType(file) != FILE_TYPE_DISK) {
+    ec = MakeError(FileError::kNotRegularFile);
+  } else if (!::GetFileInformationByHandle(file, &info)) {
+    ec = LastError();
+  } else if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+    ec = MakeError(FileError::kNotRegularFile);
+  }
+  if (ec) {
+    ::CloseHandle(file);
+    return ec;
+  }
+  handle_ = reinterpret_cast<std::intptr_t>(file);
+  return {};
+}
+
+std::int64_t InputFile::Read(char* buffer, std::size_t size, std::error_code& ec) {
+  const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
+  DWORD n = 0;
+  if (!::ReadFile(reinterpret_cast<HANDLE>(handle_), buffer, chunk, &n, nullptr)) {
+    if (::GetLastError() == ERROR_HANDLE_EOF) return 0;
+    ec = LastError();
+    return -1;
+  }
+  return n;
+}
+
+}  // namespace kal2map
