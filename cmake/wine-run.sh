@@ -8,7 +8,10 @@ if [ $# -lt 2 ]; then
   echo "usage: wine-run.sh PREFIX PROGRAM [ARGUMENTS ...]" >&2
   exit 2
 fi
-WINEPREFIX=$1
+case $1 in
+  /*) WINEPREFIX=$1 ;;
+  *) WINEPREFIX=$PWD/$1 ;;  # Wine refuses a relative prefix
+esac
 shift
 WINE=${KAL2MAP_WINE:-/usr/lib/wine/wine64}
 WINEDEBUG=-all
@@ -19,7 +22,10 @@ if [ ! -f "$WINEPREFIX/.kal2map-ready" ]; then
   (
     flock 9
     if [ ! -f "$WINEPREFIX/.kal2map-ready" ]; then
-      "$WINE" wineboot -i >/dev/null 2>&1
+      # The lock's descriptor is closed for Wine: the wineserver it starts outlives this script.
+      "$WINE" wineboot -i 9>&- >/dev/null 2>&1
+      # Wine marks names starting with "." hidden, Windows does not.
+      "$WINE" reg add 'HKCU\Software\Wine' /v ShowDotFiles /d Y /f 9>&- >/dev/null 2>&1
       touch "$WINEPREFIX/.kal2map-ready"
     fi
   ) 9>"$WINEPREFIX.lock"

@@ -1,7 +1,12 @@
 // Runs kal2map-cli as a user would and checks what it prints, its exit status, and what is
 // on disk afterwards.
 #include <gtest/gtest.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/wait.h>
+#endif
 
 #include <cstdlib>
 
@@ -15,22 +20,73 @@ using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
 
-const std::filesystem::path kExamples = KAL2MAP_EXAMPLES;
+// Absolute, so that they also hold when the tests run in a folder on another drive.
+const std::filesystem::path kCli = std::filesystem::absolute(KAL2MAP_CLI);
+const std::filesystem::path kExamples = std::filesystem::absolute(KAL2MAP_EXAMPLES);
+
+// The separator the program puts between a folder and a name it found there; a path the user
+// typed is shown as typed.
+#ifdef _WIN32
+const std::string kSep = "\\";
+#else
+const std::string kSep = "/";
+#endif
+
+std::filesystem::path U8(std::string_view utf8) { return std::u8string(utf8.begin(), utf8.end()); }
 
 struct Outcome {
   int status;
   std::string out, err;
 };
 
-// Runs the program in `cwd` with `args` (already quoted for the shell).
+#ifdef _WIN32
+// Starts the program directly, without cmd.exe, whose code page would mangle the arguments.
+int Run(const std::string& args, const std::filesystem::path& cwd, const std::filesystem::path& out,
+        const std::filesystem::path& err) {
+  SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  auto create = [&](const std::filesystem::path& path) {
+    return ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  };
+  HANDLE in = ::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                            OPEN_EXISTING, 0, nullptr);
+  HANDLE out_file = create(out);
+  HANDLE err_file = create(err);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = in;
+  startup.hStdOutput = out_file;
+  startup.hStdError = err_file;
+  std::wstring command = L"\"" + kCli.native() + L"\" " + U8(args).native();
+  PROCESS_INFORMATION process{};
+  DWORD status = static_cast<DWORD>(-1);
+  if (::CreateProcessW(kCli.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                       cwd.c_str(), &startup, &process)) {
+    ::WaitForSingleObject(process.hProcess, INFINITE);
+    ::GetExitCodeProcess(process.hProcess, &status);
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+  }
+  for (HANDLE handle : {in, out_file, err_file}) ::CloseHandle(handle);
+  return static_cast<int>(status);
+}
+#else
+int Run(const std::string& args, const std::filesystem::path& cwd, const std::filesystem::path& out,
+        const std::filesystem::path& err) {
+  std::string command = "cd '" + cwd.string() + "' && '" + kCli.string() + "' " + args + " >'" +
+                        out.string() + "' 2>'" + err.string() + "' </dev/null";
+  int status = std::system(command.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+#endif
+
+// Runs the program in `cwd` with `args` (UTF-8, already quoted for the shell).
 Outcome RunCli(const TempDir& dir, const std::string& args, const std::filesystem::path& cwd = {}) {
   const auto out = dir.path().parent_path() / (dir.path().filename().string() + ".out");
   const auto err = dir.path().parent_path() / (dir.path().filename().string() + ".err");
-  std::string command = "cd '" + (cwd.empty() ? dir.path() : cwd).string() + "' && '" +
-                        KAL2MAP_CLI + "' " + args + " >'" + out.string() + "' 2>'" +
-                        err.string() + "' </dev/null";
-  int status = std::system(command.c_str());
-  Outcome outcome{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(out), ReadFile(err)};
+  int status = Run(args, cwd.empty() ? dir.path() : cwd, out, err);
+  Outcome outcome{status, ReadFile(out), ReadFile(err)};
   std::filesystem::remove(out);
   std::filesystem::remove(err);
   return outcome;
@@ -58,7 +114,7 @@ TEST(Cli, ExamplesMatchTheirGoldenMapsByteForByte) {
     ++maps;
     EXPECT_EQ(ReadFile(dir / entry.path().filename()), ReadFile(entry.path()))
         << entry.path().filename();
-    EXPECT_NE(run.out.find("./" + entry.path().filename().string() + " wurde erstellt.\n"),
+    EXPECT_NE(run.out.find("." + kSep + entry.path().filename().string() + " wurde erstellt.\n"),
               std::string::npos);
   }
   EXPECT_GE(maps, 3);
@@ -74,8 +130,8 @@ TEST(Cli, ConvertsFoldersAndFilesInTheOrderGiven) {
   WriteFile(dir / "two" / "d.kal", kKal);
   Outcome run = RunCli(dir, "--ext .jpg two/c.KAL one");
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out,
-            "two/c.map wurde erstellt.\none/a.map wurde erstellt.\none/b.map wurde erstellt.\n");
+  EXPECT_EQ(run.out, "two" + kSep + "c.map wurde erstellt.\none" + kSep +
+                         "a.map wurde erstellt.\none" + kSep + "b.map wurde erstellt.\n");
   EXPECT_EQ(Listing(dir / "two"), "c.KAL c.map d.kal");
   EXPECT_NE(ReadFile(dir / "one" / "a.map").find("\r\na.jpg\r\na.jpg\r\n"), std::string::npos);
 }
@@ -84,10 +140,23 @@ TEST(Cli, NoPathMeansTheCurrentFolder) {
   TempDir dir;
   Outcome empty = RunCli(dir, "");
   EXPECT_EQ(empty.status, 0);
-  EXPECT_EQ(empty.out, "Keine kal-Dateien in ./ gefunden.\n");
+  EXPECT_EQ(empty.out, "Keine kal-Dateien in ." + kSep + " gefunden.\n");
   WriteFile(dir / "k.kal", kKal);
   Outcome run = RunCli(dir, "");
-  EXPECT_EQ(run.out, "./k.map wurde erstellt.\n");
+  EXPECT_EQ(run.out, "." + kSep + "k.map wurde erstellt.\n");
+}
+
+// Names outside the Windows code page: arguments, files and messages keep every character.
+TEST(Cli, NamesInAnyScript) {
+  TempDir dir;
+  std::filesystem::create_directory(dir / U8("Карты"));
+  WriteFile(dir / U8("Карты") / U8("Κάρτα.kal"), kKal);
+  WriteFile(dir / U8("Ελλάδα.kal"), kKal);
+  Outcome run = RunCli(dir, "Карты Ελλάδα.kal");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "Карты" + kSep + "Κάρτα.map wurde erstellt.\nΕλλάδα.map wurde erstellt.\n");
+  EXPECT_EQ(ReadFile(dir / U8("Карты") / U8("Κάρτα.map")), ReadFile(dir / U8("Ελλάδα.map")));
+  EXPECT_NE(ReadFile(dir / U8("Ελλάδα.map")).find("\r\na.png\r\n"), std::string::npos);
 }
 
 TEST(Cli, UsageErrorsWriteNothing) {
@@ -115,12 +184,12 @@ TEST(Cli, AWriteProtectedMapIsKeptAndReported) {
   TempDir dir;
   for (const char* name : {"a.kal", "b.kal", "c.kal"}) WriteFile(dir / name, kKal);
   WriteFile(dir / "b.map", "old map");
-  std::filesystem::permissions(dir / "b.map", std::filesystem::perms::owner_read |
-                                                  std::filesystem::perms::others_read);
+  std::filesystem::permissions(
+      dir / "b.map", std::filesystem::perms::owner_read | std::filesystem::perms::others_read);
   Outcome run = RunCli(dir, ".");
   EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err, "kal2map-cli: ./b.map: Datei ist schreibgeschützt\n");
-  EXPECT_EQ(run.out, "./a.map wurde erstellt.\n./c.map wurde erstellt.\n");
+  EXPECT_EQ(run.err, "kal2map-cli: ." + kSep + "b.map: Datei ist schreibgeschützt\n");
+  EXPECT_EQ(run.out, "." + kSep + "a.map wurde erstellt.\n." + kSep + "c.map wurde erstellt.\n");
   EXPECT_EQ(ReadFile(dir / "b.map"), "old map");
   EXPECT_EQ(Listing(dir.path()), "a.kal a.map b.kal b.map c.kal c.map");
 }
