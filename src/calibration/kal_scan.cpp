@@ -35,22 +35,48 @@ void ScanLine(State& state, ScanState& scan, std::string_view line) {
   }
 }
 
+namespace {
+
+// With the table full no line is parsed any more, so only a line holding one of these texts
+// can still change the state. Looking for them instead of splitting every line keeps a file of
+// many sections at the speed of reading it.
+void ScanFullTable(State& state, ScanState& scan, std::string_view text) {
+  constexpr std::string_view kSection = "[Calibration Point";
+  constexpr std::string_view kBitmap = "Bitmap";
+  std::size_t section = text.find(kSection);
+  std::size_t bitmap = text.find(kBitmap);
+  while (section != std::string_view::npos || bitmap != std::string_view::npos) {
+    const std::string_view line = LineAround(text, std::min(section, bitmap));
+    ScanLine(state, scan, line);
+    const std::size_t line_end = static_cast<std::size_t>(line.data() - text.data()) + line.size();
+    if (section < line_end) section = text.find(kSection, line_end);
+    if (bitmap < line_end) bitmap = text.find(kBitmap, line_end);
+  }
+}
+
+}  // namespace
+
+void ScanLines(State& state, ScanState& scan, std::string_view lines) {
+  LineSplitter splitter(lines);
+  std::string_view line;
+  while (state.PointCount <= kMaxPoints && splitter.Next(line)) ScanLine(state, scan, line);
+  if (state.PointCount > kMaxPoints) ScanFullTable(state, scan, splitter.rest());
+}
+
 std::error_code ReadKal(State& state, const std::filesystem::path& path) {
   ClearPoints(state);
   LineReader reader;
   if (std::error_code ec = reader.Open(path)) return ec;
   ScanState scan;
-  std::string_view line;
-  while (reader.Next(line)) ScanLine(state, scan, line);
+  std::string_view lines;
+  while (reader.NextLines(lines)) ScanLines(state, scan, lines);
   return reader.error();
 }
 
 void ReadKalText(State& state, std::string_view contents) {
   ClearPoints(state);
   ScanState scan;
-  LineSplitter splitter(contents);
-  std::string_view line;
-  while (splitter.Next(line)) ScanLine(state, scan, line);
+  ScanLines(state, scan, contents);
 }
 
 std::string ReplaceExtension(const std::string& name, const std::string& ext) {

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <regex>
+
+#include "platform/line_reader.h"
 
 namespace kal2map {
 namespace {
@@ -77,6 +80,37 @@ TEST(ReadKal, SectionsPastTheTableAreCountedOnly) {
   EXPECT_EQ(state.PointCount, 200000);
   for (int r = 1; r <= kMaxPoints; ++r) EXPECT_EQ(state.Points[r][LatDeg], "7");
   EXPECT_EQ(state.Points[0], PointRow{});
+}
+
+// Past the 30th section only lines holding "[Calibration Point" or "Bitmap" are looked at;
+// the outcome must be that of taking every line, whatever the mix of lines and line ends.
+TEST(ReadKal, FullTableGivesTheSameStateAsEveryLine) {
+  const char* pieces[] = {"[Calibration Point]", "  [Calibration Point] x", "[Other]",
+                          "Latitude = 7.5", "Pixel = (1, 2)", "Bitmap = b.png", "Bitmap b.png",
+                          "x Bitmap = c = d", "[Calibration PointBitmap=e", "",
+                          "[Calibration Point][Calibration Point]"};
+  const char* ends[] = {"\r\n", "\r", "\n"};
+  std::mt19937 random(5);
+  for (int round = 0; round < 50; ++round) {
+    std::string text;
+    for (int i = 0; i < 400; ++i) {
+      text += pieces[random() % std::size(pieces)];
+      text += ends[random() % std::size(ends)];
+    }
+    if (round % 2) text.pop_back();
+    State fast;
+    fast.BitmapExt = round % 3 ? "" : ".jpg";
+    ReadKalText(fast, text);
+
+    State each;
+    each.BitmapExt = fast.BitmapExt;
+    ScanState scan;
+    LineSplitter splitter(text);
+    for (std::string_view line; splitter.Next(line);) ScanLine(each, scan, line);
+    EXPECT_EQ(fast.PointCount, each.PointCount) << round;
+    EXPECT_EQ(fast.BitmapName, each.BitmapName) << round;
+    EXPECT_EQ(fast.Points, each.Points) << round;
+  }
 }
 
 TEST(ReadKal, NextFileStartsFromAnEmptyTable) {

@@ -1,65 +1,91 @@
 #include "platform/line_reader.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace kal2map {
 namespace {
 
+// Large enough that a read costs little beside the copying, small enough to stay in the cache.
 constexpr std::size_t kBlockSize = 64 * 1024;
 
-std::size_t FindLineEnd(std::string_view text) { return text.find_first_of("\r\n"); }
+bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
+
+// Position of the first `c` in `text` at or after `from`, text.size() when there is none.
+std::size_t FindFrom(std::string_view text, std::size_t from, char c) {
+  if (from == text.size()) return from;  // also keeps a null data() away from memchr
+  const void* hit = std::memchr(text.data() + from, c, text.size() - from);
+  return hit == nullptr ? text.size() : static_cast<const char*>(hit) - text.data();
+}
 
 }  // namespace
 
+LineSplitter::LineSplitter(std::string_view text)
+    : text_(text), next_cr_(FindFrom(text, 0, '\r')), next_lf_(FindFrom(text, 0, '\n')) {}
+
 bool LineSplitter::Next(std::string_view& line) {
-  if (rest_.empty()) return false;
-  std::size_t end = FindLineEnd(rest_);
-  if (end == std::string_view::npos) {
-    line = rest_;
-    rest_ = {};
-    return true;
+  const std::size_t size = text_.size();
+  if (pos_ == size) return false;
+  if (next_cr_ < pos_) next_cr_ = FindFrom(text_, pos_, '\r');
+  if (next_lf_ < pos_) next_lf_ = FindFrom(text_, pos_, '\n');
+  const std::size_t end = std::min(next_cr_, next_lf_);
+  line = text_.substr(pos_, end - pos_);
+  if (end == size) {
+    pos_ = size;
+  } else {
+    const bool crlf = end == next_cr_ && end + 1 == next_lf_ && next_lf_ < size;
+    pos_ = end + (crlf ? 2 : 1);
   }
-  line = rest_.substr(0, end);
-  bool crlf = rest_[end] == '\r' && end + 1 < rest_.size() && rest_[end + 1] == '\n';
-  rest_.remove_prefix(end + (crlf ? 2 : 1));
   return true;
+}
+
+std::string_view LineAround(std::string_view text, std::size_t pos) {
+  std::size_t begin = pos;
+  while (begin > 0 && !IsLineEnd(text[begin - 1])) --begin;
+  std::size_t end = pos;
+  while (end < text.size() && !IsLineEnd(text[end])) ++end;
+  return text.substr(begin, end - begin);
 }
 
 std::error_code LineReader::Open(const std::filesystem::path& path) {
   capacity_ = kBlockSize;
-  buffer_ = std::make_unique<char[]>(capacity_);
+  buffer_ = std::make_unique_for_overwrite<char[]>(capacity_);
   return file_.Open(path);
 }
 
-bool LineReader::Next(std::string_view& line) {
+bool LineReader::NextLines(std::string_view& lines) {
   for (;;) {
-    std::string_view window(buffer_.get() + begin_, end_ - begin_);
-    std::size_t end = FindLineEnd(window.substr(scanned_));
-    if (end != std::string_view::npos) {
-      end += scanned_;
-      line = window.substr(0, end);
-      const bool cr = window[end] == '\r';
-      begin_ += end + 1;
+    const char* data = buffer_.get();
+    // The run ends after the last line end read so far; only the bytes not yet looked at can
+    // hold it.
+    std::size_t last = end_;
+    while (last > begin_ + scanned_ && !IsLineEnd(data[last - 1])) --last;
+    if (last > begin_ + scanned_) {
+      lines = std::string_view(data + begin_, last - begin_);
+      if (last == end_ && data[last - 1] == '\r') skip_lf_ = true;
+      begin_ = last;
       scanned_ = 0;
-      if (cr) {
-        if (begin_ < end_) {
-          if (buffer_[begin_] == '\n') ++begin_;
-        } else {
-          skip_lf_ = true;
-        }
-      }
       return true;
     }
-    scanned_ = window.size();
+    scanned_ = end_ - begin_;
     if (eof_) {
-      if (window.empty()) return false;
-      line = window;
+      if (begin_ == end_) return false;
+      lines = std::string_view(data + begin_, end_ - begin_);
       begin_ = end_;
       scanned_ = 0;
       return true;
     }
     Fill();
   }
+}
+
+bool LineReader::Next(std::string_view& line) {
+  while (!run_.Next(line)) {
+    std::string_view lines;
+    if (!NextLines(lines)) return false;
+    run_ = LineSplitter(lines);
+  }
+  return true;
 }
 
 void LineReader::Fill() {
@@ -70,7 +96,7 @@ void LineReader::Fill() {
   }
   if (capacity_ - end_ < kBlockSize) {
     std::size_t capacity = capacity_ * 2;
-    auto bigger = std::make_unique<char[]>(capacity);
+    auto bigger = std::make_unique_for_overwrite<char[]>(capacity);
     std::memcpy(bigger.get(), buffer_.get(), end_);
     buffer_ = std::move(bigger);
     capacity_ = capacity;

@@ -71,6 +71,76 @@ TEST(Lines, FileReaderAgreesWithTheSplitterAcrossBlocks) {
   }
 }
 
+// A CR as the very last byte has no LF after it to pair with.
+TEST(Lines, CarriageReturnAtTheEnd) {
+  const std::pair<std::string, std::vector<std::string>> cases[] = {
+      {"\r", {""}},
+      {"a\r", {"a"}},
+      {"a\r\r", {"a", ""}},
+      {"a\nb\r", {"a", "b"}},
+      {"a\r\n\r", {"a", ""}},
+  };
+  TempDir dir;
+  for (const auto& [text, lines] : cases) {
+    EXPECT_EQ(SplitInMemory(text), lines);
+    EXPECT_EQ(ReadFromFile(dir / "f.kal", text), lines);
+  }
+}
+
+TEST(Lines, RestStartsAtTheNextLine) {
+  LineSplitter splitter("a\r\nb\nc");
+  std::string_view line;
+  EXPECT_EQ(splitter.rest(), "a\r\nb\nc");
+  ASSERT_TRUE(splitter.Next(line));
+  EXPECT_EQ(splitter.rest(), "b\nc");
+  ASSERT_TRUE(splitter.Next(line));
+  ASSERT_TRUE(splitter.Next(line));
+  EXPECT_EQ(splitter.rest(), "");
+}
+
+TEST(Lines, LineAroundAPosition) {
+  const std::string text = "ab\r\ncd\nef\rgh";
+  const std::pair<std::size_t, std::string> cases[] = {
+      {0, "ab"}, {1, "ab"}, {4, "cd"}, {5, "cd"}, {7, "ef"}, {10, "gh"}, {11, "gh"},
+  };
+  for (const auto& [pos, line] : cases) EXPECT_EQ(LineAround(text, pos), line) << pos;
+}
+
+// Runs end only at line ends, so splitting each run gives the lines of the whole file; block
+// borders fall inside lines, inside CR LF pairs, and inside lines longer than a block.
+TEST(Lines, RunsHoldWholeLines) {
+  std::mt19937 random(11);
+  TempDir dir;
+  for (int round = 0; round < 20; ++round) {
+    std::string text;
+    const std::size_t size = 60000 + random() % 300000;
+    while (text.size() < size) {
+      switch (random() % 6) {
+        case 0: text += "\r\n"; break;
+        case 1: text += '\r'; break;
+        case 2: text += '\n'; break;
+        case 3: text.append(random() % 100000, 'x'); break;
+        default: text.append(random() % 40, 'a' + round); break;
+      }
+    }
+    text[65535] = '\r';
+    text[65536] = '\n';
+    WriteFile(dir / "f.kal", text);
+    LineReader reader;
+    ASSERT_FALSE(reader.Open(dir / "f.kal"));
+    std::vector<std::string> lines;
+    bool ended = true;  // every run but the last ends with a line end
+    for (std::string_view run; reader.NextLines(run);) {
+      EXPECT_TRUE(ended) << round;
+      ended = run.back() == '\r' || run.back() == '\n';
+      LineSplitter splitter(run);
+      for (std::string_view line; splitter.Next(line);) lines.emplace_back(line);
+    }
+    EXPECT_FALSE(reader.error());
+    EXPECT_EQ(lines, SplitInMemory(text)) << round;
+  }
+}
+
 TEST(Lines, OpeningSomethingThatIsNotAFileFails) {
   TempDir dir;
   LineReader reader;

@@ -1,0 +1,17 @@
+// Calibration files for the benchmark, made up on the spot so that no data is committed.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace kal2map::bench {
+
+// One map sheet: a [Map] section with the image reference, then `points` calibration point
+// sections. The same `sheet` number always gives the same bytes.
+std::string KalSheet(int sheet, int points);
+
+// A calibration file of about `bytes` bytes: a sheet whose point sections go on (and are
+// interleaved with other sections) until the size is reached.
+std::string KalOfSize(std::uint64_t bytes);
+
+}  // namespace kal2map::bench
