@@ -35,10 +35,13 @@ std::error_code WriteAll(int fd, std::string_view data) {
 }
 
 // A name in the target's folder that no listing of "*.kal" matches and no other run uses.
+// Only the start of the target's name is used, so that a target whose name has the longest
+// length the file system allows still gets a temporary name it accepts.
 std::filesystem::path TemporaryNameFor(const std::filesystem::path& path) {
   static std::atomic<unsigned> counter{0};
-  std::string name = "." + path.filename().string() + "." + std::to_string(::getpid()) + "." +
-                     std::to_string(counter++) + ".tmp";
+  constexpr std::size_t kNamePart = 200;  // leaves room for the rest below NAME_MAX (255)
+  std::string name = "." + path.filename().string().substr(0, kNamePart) + "." +
+                     std::to_string(::getpid()) + "." + std::to_string(counter++) + ".tmp";
   return path.parent_path() / name;
 }
 

@@ -80,6 +80,15 @@ TEST(ReplaceFileContents, FailuresKeepTheOldFile) {
 }
 
 #ifndef _WIN32
+TEST(ReplaceFileContents, NamesOfTheLongestLengthAllowed) {
+  TempDir dir;
+  const std::string name = std::string(251, 'k') + ".map";
+  EXPECT_FALSE(ReplaceFileContents(dir / name, "new"));
+  EXPECT_FALSE(ReplaceFileContents(dir / name, "newer"));
+  EXPECT_EQ(ReadFile(dir / name), "newer");
+  EXPECT_EQ(Listing(dir.path()), name);
+}
+
 TEST(ReplaceFileContents, KeepsTheOldFilesPermissions) {
   TempDir dir;
   WriteFile(dir / "a.map", "old");

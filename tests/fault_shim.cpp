@@ -1,0 +1,151 @@
+// Preloaded into kal2map-cli by the fault-injection tests (LD_PRELOAD) to make the system calls
+// fail that cannot be made to fail on demand otherwise, even as root. KAL2MAP_FAULT chooses:
+//   create:TEXT  creating a file whose path contains TEXT fails with EACCES
+//   full:TEXT    a file created with TEXT in its path takes 1000 bytes, then the disk is full
+//   vanish:PATH  PATH is deleted when the program closes its first folder listing
+#include <dirent.h>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr std::size_t kFullAfter = 1000;
+constexpr int kMaxFd = 4096;
+long written_to_full[kMaxFd];  // bytes written per descriptor of a "full" file; -1 for others
+
+struct Fault {
+  const char* kind = nullptr;  // "create", "full" or "vanish"
+  const char* text = nullptr;
+};
+
+Fault TheFault() {
+  static Fault fault = [] {
+    Fault f;
+    static char spec[4096];
+    const char* env = std::getenv("KAL2MAP_FAULT");
+    if (env == nullptr || std::strlen(env) >= sizeof spec) return f;
+    std::strcpy(spec, env);
+    char* colon = std::strchr(spec, ':');
+    if (colon == nullptr) return f;
+    *colon = '\0';
+    f.kind = spec;
+    f.text = colon + 1;
+    for (long& n : written_to_full) n = -1;
+    return f;
+  }();
+  return fault;
+}
+
+bool Is(const char* kind) {
+  Fault f = TheFault();
+  return f.kind != nullptr && std::strcmp(f.kind, kind) == 0;
+}
+
+template <typename Fn>
+Fn Next(const char* name) {
+  return reinterpret_cast<Fn>(::dlsym(RTLD_NEXT, name));
+}
+
+int Opened(int fd, const char* path, int flags) {
+  if (fd >= 0 && fd < kMaxFd && (flags & O_CREAT) && Is("full") &&
+      std::strstr(path, TheFault().text) != nullptr) {
+    written_to_full[fd] = 0;
+  }
+  return fd;
+}
+
+bool RefuseCreate(const char* path, int flags) {
+  if ((flags & O_CREAT) && Is("create") && std::strstr(path, TheFault().text) != nullptr) {
+    errno = EACCES;
+    return true;
+  }
+  return false;
+}
+
+mode_t ModeArg(int flags, va_list args) {
+  return (flags & O_CREAT) ? static_cast<mode_t>(va_arg(args, int)) : 0;
+}
+
+}  // namespace
+
+extern "C" {
+
+int open(const char* path, int flags, ...) {
+  va_list args;
+  va_start(args, flags);
+  const mode_t mode = ModeArg(flags, args);
+  va_end(args);
+  if (RefuseCreate(path, flags)) return -1;
+  static auto real = Next<int (*)(const char*, int, ...)>("open");
+  return Opened(real(path, flags, mode), path, flags);
+}
+
+int open64(const char* path, int flags, ...) {
+  va_list args;
+  va_start(args, flags);
+  const mode_t mode = ModeArg(flags, args);
+  va_end(args);
+  if (RefuseCreate(path, flags)) return -1;
+  static auto real = Next<int (*)(const char*, int, ...)>("open64");
+  return Opened(real(path, flags, mode), path, flags);
+}
+
+int openat(int dirfd, const char* path, int flags, ...) {
+  va_list args;
+  va_start(args, flags);
+  const mode_t mode = ModeArg(flags, args);
+  va_end(args);
+  if (RefuseCreate(path, flags)) return -1;
+  static auto real = Next<int (*)(int, const char*, int, ...)>("openat");
+  return Opened(real(dirfd, path, flags, mode), path, flags);
+}
+
+int openat64(int dirfd, const char* path, int flags, ...) {
+  va_list args;
+  va_start(args, flags);
+  const mode_t mode = ModeArg(flags, args);
+  va_end(args);
+  if (RefuseCreate(path, flags)) return -1;
+  static auto real = Next<int (*)(int, const char*, int, ...)>("openat64");
+  return Opened(real(dirfd, path, flags, mode), path, flags);
+}
+
+ssize_t write(int fd, const void* data, size_t size) {
+  static auto real = Next<ssize_t (*)(int, const void*, size_t)>("write");
+  if (fd >= 0 && fd < kMaxFd && Is("full") && written_to_full[fd] >= 0) {
+    const std::size_t room = kFullAfter - static_cast<std::size_t>(written_to_full[fd]);
+    if (room == 0) {
+      errno = ENOSPC;
+      return -1;
+    }
+    if (size > room) size = room;  // a short write first, as a filling disk gives
+    const ssize_t n = real(fd, data, size);
+    if (n > 0) written_to_full[fd] += n;
+    return n;
+  }
+  return real(fd, data, size);
+}
+
+int close(int fd) {
+  static auto real = Next<int (*)(int)>("close");
+  if (fd >= 0 && fd < kMaxFd && Is("full")) written_to_full[fd] = -1;
+  return real(fd);
+}
+
+int closedir(DIR* dir) {
+  static auto real = Next<int (*)(DIR*)>("closedir");
+  static bool done = false;
+  if (!done && Is("vanish")) {
+    done = true;
+    ::unlink(TheFault().text);
+  }
+  return real(dir);
+}
+
+}  // extern "C"
