@@ -17,50 +17,53 @@ void ClearPoints(State& state) {
   state.BitmapName.clear();
 }
 
-void ScanLine(State& state, ScanState& scan, std::string_view line) {
-  if (!line.empty() && line.front() == '[') scan.in_section = false;
-  if (scan.in_section && state.PointCount <= kMaxPoints) ParsePointLine(state, line);
-  if (line.find("[Calibration Point") != std::string_view::npos) {
-    ++state.PointCount;
-    scan.in_section = true;
-  }
-  if (line.find("Bitmap") != std::string_view::npos) {
-    std::size_t eq = line.find('=');
-    if (eq != std::string_view::npos) {
-      state.BitmapName = TrimBlanks(line.substr(eq + 1));
-      if (!state.BitmapExt.empty()) {
-        state.BitmapName = ReplaceExtension(state.BitmapName, state.BitmapExt);
-      }
-    }
+namespace {
+
+constexpr std::string_view kSection = "[Calibration Point";
+constexpr std::string_view kBitmap = "Bitmap";
+
+// A line holding "Bitmap" names the image if it also holds "=".
+void TakeImageLine(State& state, std::string_view line) {
+  std::size_t eq = line.find('=');
+  if (eq == std::string_view::npos) return;
+  state.BitmapName = TrimBlanks(line.substr(eq + 1));
+  if (!state.BitmapExt.empty()) {
+    state.BitmapName = ReplaceExtension(state.BitmapName, state.BitmapExt);
   }
 }
 
-namespace {
-
-// With the table full no line is parsed any more, so only a line holding one of these texts
-// can still change the state. Looking for them instead of splitting every line keeps a file of
-// many sections at the speed of reading it.
-void ScanFullTable(State& state, ScanState& scan, std::string_view text) {
-  constexpr std::string_view kSection = "[Calibration Point";
-  constexpr std::string_view kBitmap = "Bitmap";
-  std::size_t section = text.find(kSection);
-  std::size_t bitmap = text.find(kBitmap);
-  while (section != std::string_view::npos || bitmap != std::string_view::npos) {
-    const std::string_view line = LineAround(text, std::min(section, bitmap));
-    ScanLine(state, scan, line);
-    const std::size_t line_end = static_cast<std::size_t>(line.data() - text.data()) + line.size();
-    if (section < line_end) section = text.find(kSection, line_end);
-    if (bitmap < line_end) bitmap = text.find(kBitmap, line_end);
+// With the table full no line is parsed any more: a line can only add a section to the count
+// or name the image, and neither depends on the other. Searching for the two texts instead of
+// splitting every line keeps a file of many sections at the speed of reading it.
+void ScanFullTable(State& state, std::string_view text) {
+  for (std::size_t at = text.find(kSection); at != std::string_view::npos;
+       at = text.find(kSection, FindLineEnd(text, at + kSection.size()))) {
+    ++state.PointCount;  // once per line, however often the line holds the text
+  }
+  for (std::size_t at = text.find(kBitmap); at != std::string_view::npos;) {
+    const std::string_view line = LineAround(text, at);
+    TakeImageLine(state, line);
+    at = text.find(kBitmap, static_cast<std::size_t>(line.data() - text.data()) + line.size());
   }
 }
 
 }  // namespace
 
+void ScanLine(State& state, ScanState& scan, std::string_view line) {
+  if (!line.empty() && line.front() == '[') scan.in_section = false;
+  if (scan.in_section && state.PointCount <= kMaxPoints) ParsePointLine(state, line);
+  if (line.find(kSection) != std::string_view::npos) {
+    ++state.PointCount;
+    scan.in_section = true;
+  }
+  if (line.find(kBitmap) != std::string_view::npos) TakeImageLine(state, line);
+}
+
 void ScanLines(State& state, ScanState& scan, std::string_view lines) {
   LineSplitter splitter(lines);
   std::string_view line;
   while (state.PointCount <= kMaxPoints && splitter.Next(line)) ScanLine(state, scan, line);
-  if (state.PointCount > kMaxPoints) ScanFullTable(state, scan, splitter.rest());
+  if (state.PointCount > kMaxPoints) ScanFullTable(state, splitter.rest());
 }
 
 std::error_code ReadKal(State& state, const std::filesystem::path& path) {

@@ -1,5 +1,6 @@
 #include "calibration/point_fields.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 
@@ -39,29 +40,35 @@ void ParsePixel(PointRow& row, std::string_view line) {
   x.resize(comma);
 }
 
-// Decimal text of 0 <= m < 1000 with at most 15 significant digits, never in exponent form.
-std::string PlainDecimal(double m) {
-  if (m == 0) return "0";
-  char buf[64];
-  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, m, std::chars_format::scientific, 14);
-  std::string_view sci(buf, end - buf);  // d.dddddddddddddde±XX
-  std::size_t e = sci.find('e');
+// One blank and the decimal text of 0 <= m < 1000 with at most 15 significant digits, never in
+// exponent form. Built in place: this runs twice for every calibration point.
+std::string MinutesText(double m) {
+  if (m == 0) return " 0";
+  char sci[32];  // d.dddddddddddddde±XX
+  const char* end = std::to_chars(sci, sci + sizeof sci, m, std::chars_format::scientific, 14).ptr;
+  const char* e = std::find(static_cast<const char*>(sci), end, 'e');
   int exponent = 0;
-  std::from_chars(sci.data() + e + (sci[e + 1] == '+' ? 2 : 1), sci.data() + sci.size(), exponent);
-  std::string digits;
-  digits += sci[0];
-  digits.append(sci.substr(2, e - 2));
-  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+  std::from_chars(e + (e[1] == '+' ? 2 : 1), end, exponent);
+  char digits[16];
+  std::size_t n = 0;
+  digits[n++] = sci[0];
+  for (const char* p = sci + 2; p < e; ++p) digits[n++] = *p;
+  while (n > 1 && digits[n - 1] == '0') --n;
 
-  std::string text;
+  std::string text = " ";
   if (exponent < 0) {
-    text = "0." + std::string(-exponent - 1, '0') + digits;
+    text += "0.";
+    text.append(static_cast<std::size_t>(-exponent - 1), '0');
+    text.append(digits, n);
   } else {
-    std::size_t whole = static_cast<std::size_t>(exponent) + 1;
-    if (digits.size() <= whole) {
-      text = digits + std::string(whole - digits.size(), '0');
+    const std::size_t whole = static_cast<std::size_t>(exponent) + 1;
+    if (n <= whole) {
+      text.append(digits, n);
+      text.append(whole - n, '0');
     } else {
-      text = digits.substr(0, whole) + "." + digits.substr(whole);
+      text.append(digits, whole);
+      text += '.';
+      text.append(digits + whole, n - whole);
     }
   }
   return text;
@@ -79,21 +86,24 @@ std::string_view TrimBlanks(std::string_view text) {
 std::string FractionToMinutes(std::string_view fraction) {
   // Reads "0." followed by the fraction as a plain decimal: blanks, tabs and line feeds are
   // skipped wherever they stand, and the first other non-digit ends the number.
-  std::string number = "0.";
+  char number[kMaxFractionDigits + 3];
+  std::size_t size = 0;
+  number[size++] = '0';
+  number[size++] = '.';
   bool truncated_nonzero = false;
   for (char c : fraction) {
     if (c == ' ' || c == '\t' || c == '\n') continue;
     if (c < '0' || c > '9') break;
-    if (number.size() < kMaxFractionDigits + 2) {
-      number += c;
+    if (size < kMaxFractionDigits + 2) {
+      number[size++] = c;
     } else if (c != '0') {
       truncated_nonzero = true;
     }
   }
-  if (truncated_nonzero) number += '1';
+  if (truncated_nonzero) number[size++] = '1';
   double x = 0;
-  std::from_chars(number.data(), number.data() + number.size(), x);
-  return " " + PlainDecimal(x * 60);
+  std::from_chars(number, number + size, x);
+  return MinutesText(x * 60);
 }
 
 void ParsePointLine(State& state, std::string_view line) {

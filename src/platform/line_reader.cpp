@@ -39,12 +39,15 @@ bool LineSplitter::Next(std::string_view& line) {
   return true;
 }
 
+std::size_t FindLineEnd(std::string_view text, std::size_t pos) {
+  while (pos < text.size() && !IsLineEnd(text[pos])) ++pos;
+  return pos;
+}
+
 std::string_view LineAround(std::string_view text, std::size_t pos) {
   std::size_t begin = pos;
   while (begin > 0 && !IsLineEnd(text[begin - 1])) --begin;
-  std::size_t end = pos;
-  while (end < text.size() && !IsLineEnd(text[end])) ++end;
-  return text.substr(begin, end - begin);
+  return text.substr(begin, FindLineEnd(text, pos) - begin);
 }
 
 std::error_code LineReader::Open(const std::filesystem::path& path) {

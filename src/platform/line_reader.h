@@ -30,6 +30,9 @@ class LineSplitter {
   std::size_t next_lf_;
 };
 
+// Position of the first CR or LF in `text` at or after `pos`; text.size() when there is none.
+std::size_t FindLineEnd(std::string_view text, std::size_t pos);
+
 // The line of `text` that holds the byte at `pos`, without its end. `text` starts at the start
 // of a line, and the byte at `pos` is no CR or LF.
 std::string_view LineAround(std::string_view text, std::size_t pos);
