@@ -39,9 +39,10 @@ std::error_code WriteAll(int fd, std::string_view data) {
 // length the file system allows still gets a temporary name it accepts.
 std::filesystem::path TemporaryNameFor(const std::filesystem::path& path) {
   static std::atomic<unsigned> counter{0};
+  static const std::string pid = std::to_string(::getpid());
   constexpr std::size_t kNamePart = 200;  // leaves room for the rest below NAME_MAX (255)
-  std::string name = "." + path.filename().string().substr(0, kNamePart) + "." +
-                     std::to_string(::getpid()) + "." + std::to_string(counter++) + ".tmp";
+  std::string name = "." + path.filename().string().substr(0, kNamePart) + "." + pid + "." +
+                     std::to_string(counter++) + ".tmp";
   return path.parent_path() / name;
 }
 
@@ -72,8 +73,13 @@ std::vector<std::filesystem::path> ListKalFiles(const std::filesystem::path& fol
     }
     std::string_view name = entry->d_name;
     if (!EndsWithKal(name)) continue;
-    struct stat st;
-    if (::stat((folder / name).c_str(), &st) == 0 && !S_ISREG(st.st_mode)) continue;
+    // The listing usually tells the type; only links and file systems that do not tell cost a
+    // stat, which matters in folders of thousands of sheets.
+    if (entry->d_type != DT_REG) {
+      struct stat st;
+      if (entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN) continue;
+      if (::stat((folder / name).c_str(), &st) == 0 && !S_ISREG(st.st_mode)) continue;
+    }
     names.emplace_back(name);
   }
   ::closedir(dir);

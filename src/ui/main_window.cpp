@@ -1,0 +1,335 @@
+#include "ui/main_window.h"
+
+#include <commctrl.h>
+
+#include "control/batch.h"
+#include "ui/dpi.h"
+#include "ui/form_texts.h"
+#include "ui/resource.h"
+#include "ui/wide_text.h"
+
+namespace kal2map::ui {
+namespace {
+
+constexpr wchar_t kClassName[] = L"kal2map.Quirel";
+constexpr DWORD kWindowStyle = WS_OVERLAPPEDWINDOW;
+constexpr DWORD kWindowExStyle = 0;
+// Child ids start above IDOK and IDCANCEL, which the dialog manager sends for Enter and Escape.
+constexpr int kFirstControlId = 100;
+// Static controls break long words and never treat "&" in a path as a mnemonic.
+constexpr UINT kMessageFormat = DT_CENTER | DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX;
+
+DWORD StyleFor(Control control) {
+  constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
+  switch (Controls()[control].kind) {
+    case Kind::kPushButton:
+      // BS_NOTIFY reports focus changes, so the focused button can become the default one.
+      return kChild | WS_TABSTOP | BS_PUSHBUTTON | BS_NOTIFY | (control == 0 ? WS_GROUP : 0);
+    case Kind::kLabel:
+      return kChild | WS_GROUP | SS_NOPREFIX |
+             (control == message_Label ? SS_CENTER | SS_EDITCONTROL : SS_LEFT);
+    case Kind::kFrame:
+      return kChild | WS_GROUP | BS_GROUPBOX;
+    case Kind::kOption:
+      // The first option opens the group the arrow keys move in; the next label closes it.
+      return kChild | BS_AUTORADIOBUTTON | (control == Option1 ? WS_GROUP | WS_TABSTOP : 0);
+  }
+  return kChild;
+}
+
+const wchar_t* ClassFor(Control control) {
+  return Controls()[control].kind == Kind::kLabel ? WC_STATICW : WC_BUTTONW;
+}
+
+HFONT CreateArial(const Font& font, int dpi) {
+  LOGFONTW log{};
+  log.lfHeight = FontHeight(font, dpi);
+  log.lfWeight = font.bold ? FW_BOLD : FW_NORMAL;
+  log.lfCharSet = DEFAULT_CHARSET;
+  log.lfQuality = DEFAULT_QUALITY;
+  lstrcpynW(log.lfFaceName, L"Arial", LF_FACESIZE);
+  return CreateFontIndirectW(&log);
+}
+
+std::wstring TextOf(HWND control) {
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(
+      GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(State& state, HINSTANCE instance, int show_command)
+    : state_(state), instance_(instance), show_command_(show_command) {}
+
+MainWindow::~MainWindow() {
+  if (window_ != nullptr) DestroyWindow(window_);
+  DeleteFonts();
+}
+
+void MainWindow::Open() {
+  if (window_ == nullptr) {
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+    WNDCLASSEXW window_class{};
+    window_class.cbSize = sizeof(window_class);
+    window_class.lpfnWndProc = WindowProc;
+    window_class.hInstance = instance_;
+    window_class.hIcon = LoadIconW(instance_, MAKEINTRESOURCEW(IDI_KAL2MAP));
+    window_class.hIconSm = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(IDI_KAL2MAP),
+                                                         IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                         GetSystemMetrics(SM_CYSMICON), 0));
+    window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    window_class.lpszClassName = kClassName;
+    RegisterClassExW(&window_class);
+    CreateWindowExW(kWindowExStyle, kClassName, Widen(kCaption).c_str(), kWindowStyle,
+                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
+                    instance_, this);
+    if (window_ == nullptr) {
+      MessageBoxW(nullptr, L"Das Fenster konnte nicht erstellt werden.", Widen(kCaption).c_str(),
+                  MB_OK | MB_ICONERROR);
+      ExitProcess(1);
+    }
+  }
+  ShowWindow(window_, show_command_);
+  UpdateWindow(window_);
+  SetFocus(Item(Command_Ende));
+}
+
+void MainWindow::SetMessageLine(const std::string& text) {
+  SetWindowTextW(Item(message_Label), Widen(text).c_str());
+  FitMessageLine();
+  // A long run blocks the window; repaint now so the user sees it progress.
+  UpdateWindow(Item(message_Label));
+}
+
+LRESULT CALLBACK MainWindow::WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_NCCREATE) {
+    auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+    self->window_ = window;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (self == nullptr) return DefWindowProcW(window, message, wparam, lparam);
+  LRESULT result = self->Handle(message, wparam, lparam);
+  if (message == WM_NCDESTROY) {
+    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    self->window_ = nullptr;
+    self->controls_ = {};
+  }
+  return result;
+}
+
+LRESULT MainWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_CREATE:
+      dpi_ = DpiForWindow(window_);
+      CreateFonts();
+      CreateControls();
+      SetClientSize();
+      Form_Load();
+      return 0;
+    case WM_SIZE:
+      Form_Resize();
+      return 0;
+    case WM_COMMAND:
+      OnCommand(LOWORD(wparam), HIWORD(wparam), reinterpret_cast<HWND>(lparam));
+      return 0;
+    case WM_SYSCOMMAND:
+      if ((wparam & 0xFFF0) == IDM_EXT_CHOICE) {
+        ExtChoice_Click();
+        return 0;
+      }
+      break;
+    case WM_ACTIVATE:
+      // Like a dialog: the focus returns to where it was, e.g. after the warning box.
+      if (LOWORD(wparam) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        if (focus != nullptr && IsChild(window_, focus)) last_focus_ = focus;
+      } else if (last_focus_ != nullptr && IsWindowVisible(last_focus_)) {
+        SetFocus(last_focus_);
+        return 0;
+      }
+      break;
+    case WM_DPICHANGED: {
+      dpi_ = HIWORD(wparam);
+      DeleteFonts();
+      CreateFonts();
+      for (int i = 0; i < kControlCount; ++i) {
+        SendMessageW(Item(i), WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(Control(i))), FALSE);
+      }
+      PlaceControls();
+      const RECT* suggested = reinterpret_cast<const RECT*>(lparam);
+      SetWindowPos(window_, nullptr, suggested->left, suggested->top,
+                   suggested->right - suggested->left, suggested->bottom - suggested->top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+      InvalidateRect(window_, nullptr, TRUE);
+      return 0;
+    }
+    case DM_GETDEFID:
+      return MAKELRESULT(kFirstControlId + default_button_, DC_HASDEFID);
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+  }
+  return DefWindowProcW(window_, message, wparam, lparam);
+}
+
+void MainWindow::OnCommand(int id, int code, HWND control) {
+  if (control == nullptr) return;
+  const int index = id - kFirstControlId;
+  if (code == BN_SETFOCUS && (index == Command_Ende || index == Command_konv)) {
+    // The focused button is the default one, so Enter presses it, as in a dialog. The
+    // dialog manager asks for it with DM_GETDEFID and draws its border.
+    const int other = index == Command_Ende ? Command_konv : Command_Ende;
+    default_button_ = index;
+    SendMessageW(Item(other), BM_SETSTYLE, BS_PUSHBUTTON, TRUE);
+    SendMessageW(control, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
+    return;
+  }
+  if (code != BN_CLICKED) return;
+  if (index == Command_konv) {
+    Command_konv_Click();
+  } else if (index == Command_Ende) {
+    Command_Ende_Click();
+  } else if (index >= Option1 && index < Option1 + kOptionCount &&
+             SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED) {
+    Option1_Click(index - Option1);
+  }
+}
+
+void MainWindow::Form_Load() {
+  SetMessageLine("");
+  SendMessageW(Item(Option1), BM_SETCHECK, BST_CHECKED, 0);
+  Option1_Click(0);
+  SetWindowTextW(Item(Label1), Widen(InstructionText()).c_str());
+  ApplyExtChoice();
+  HMENU system_menu = GetSystemMenu(window_, FALSE);
+  AppendMenuW(system_menu, MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(system_menu, MF_STRING, IDM_EXT_CHOICE, Widen(kExtChoiceMenuText).c_str());
+}
+
+void MainWindow::Form_Resize() {
+  RECT outer;
+  if (Item(Label1) == nullptr || !GetWindowRect(window_, &outer)) return;
+  if (auto width = Label1WidthForOuterWidth(PixelsToTwips(outer.right - outer.left, dpi_))) {
+    label1_width_ = *width;
+    PlaceControls();
+  }
+}
+
+void MainWindow::Command_konv_Click() {
+  HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+  const RunReport report = ConvertAll(state_, *this);
+  SetCursor(previous);
+  if (!report.ok()) {
+    MessageBoxW(window_, Widen(FailureMessage(report)).c_str(), Widen(kCaption).c_str(),
+                MB_OK | MB_ICONWARNING);
+  }
+}
+
+void MainWindow::Command_Ende_Click() { DestroyWindow(window_); }
+
+void MainWindow::Option1_Click(int index) {
+  state_.BitmapExt = ExtensionForOption(Narrow(TextOf(Item(Option1 + index))));
+}
+
+void MainWindow::ExtChoice_Click() {
+  state_.ShowExtChoice = !state_.ShowExtChoice;
+  ApplyExtChoice();
+}
+
+void MainWindow::ApplyExtChoice() {
+  const int show = state_.ShowExtChoice ? SW_SHOW : SW_HIDE;
+  for (int i : {Label2, Frame1, Label3}) ShowWindow(Item(i), show);
+  for (int i = 0; i < kOptionCount; ++i) ShowWindow(Item(Option1 + i), show);
+  message_top_ = state_.ShowExtChoice ? kMessageTopChoiceShown : kMessageTopChoiceHidden;
+  PlaceControls();
+  CheckMenuItem(GetSystemMenu(window_, FALSE), IDM_EXT_CHOICE,
+                MF_BYCOMMAND | (state_.ShowExtChoice ? MF_CHECKED : MF_UNCHECKED));
+  // A hidden control cannot keep the focus: the keyboard would lose its way.
+  HWND focus = GetFocus();
+  if (focus != nullptr && IsChild(window_, focus) && !IsWindowVisible(focus)) {
+    SetFocus(Item(Command_Ende));
+  }
+}
+
+void MainWindow::CreateControls() {
+  // Created in tab order: the dialog manager walks the children in creation order.
+  for (int i = 0; i < kControlCount; ++i) {
+    const Control control = Control(i);
+    controls_[i] = CreateWindowExW(
+        0, ClassFor(control), Widen(Controls()[i].text).c_str(), StyleFor(control), 0, 0, 0, 0,
+        window_, reinterpret_cast<HMENU>(INT_PTR{kFirstControlId + i}), instance_, nullptr);
+    SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(control)), FALSE);
+  }
+  label1_width_ = Controls()[Label1].rect.width;
+  message_top_ = Controls()[message_Label].rect.top;
+  PlaceControls();
+}
+
+void MainWindow::CreateFonts() {
+  LOGFONTW message_font = MessageFont(dpi_);
+  default_font_ = CreateFontIndirectW(&message_font);
+  arial_small_ = CreateArial(Controls()[Label1].font, dpi_);
+  arial_bold_ = CreateArial(Controls()[message_Label].font, dpi_);
+}
+
+void MainWindow::DeleteFonts() {
+  for (HFONT* font : {&default_font_, &arial_small_, &arial_bold_}) {
+    if (*font != nullptr) DeleteObject(*font);
+    *font = nullptr;
+  }
+}
+
+HFONT MainWindow::FontFor(Control control) const {
+  const Font& font = Controls()[control].font;
+  if (font.centipoints == 0) return default_font_;
+  return font.bold ? arial_bold_ : arial_small_;
+}
+
+void MainWindow::SetClientSize() {
+  const SIZE outer =
+      OuterSizeForClient(TwipsToPixels(kClientWidth, dpi_), TwipsToPixels(kClientHeight, dpi_),
+                         kWindowStyle, kWindowExStyle, dpi_);
+  SetWindowPos(window_, nullptr, 0, 0, outer.cx, outer.cy,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void MainWindow::PlaceControls() {
+  for (int i = 0; i < kControlCount; ++i) {
+    if (Item(i) == nullptr) return;
+    Rect rect = ClientRect(Control(i));
+    if (i == Label1) rect.width = label1_width_;
+    if (i == message_Label) rect.top = message_top_;
+    const Rect pixels = TwipsToPixels(rect, dpi_);
+    MoveWindow(Item(i), pixels.left, pixels.top, pixels.width, pixels.height, TRUE);
+  }
+  FitMessageLine();
+}
+
+void MainWindow::FitMessageLine() {
+  HWND label = Item(message_Label);
+  if (label == nullptr) return;
+  RECT rect;
+  GetWindowRect(label, &rect);
+  MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&rect), 2);
+  const std::wstring text = TextOf(label);
+  RECT measured{0, 0, rect.right - rect.left, 0};
+  HDC dc = GetDC(label);
+  HGDIOBJ previous = SelectObject(dc, FontFor(message_Label));
+  TEXTMETRICW metrics{};
+  GetTextMetricsW(dc, &metrics);
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &measured,
+            kMessageFormat | DT_CALCRECT);
+  SelectObject(dc, previous);
+  ReleaseDC(label, dc);
+  // An empty line still keeps the height of one line of text.
+  const int height = std::max<int>(measured.bottom, metrics.tmHeight);
+  SetWindowPos(label, nullptr, 0, 0, rect.right - rect.left, height,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+}  // namespace kal2map::ui

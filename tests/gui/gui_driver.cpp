@@ -1,0 +1,713 @@
+// Black-box test of kal2map.exe in a real window: copies the program and the example
+// calibration files into a folder with a non-ANSI name, starts the program there, reads its
+// controls as UI automation would (text, visibility, position), drives it with button
+// messages and key presses, and compares the maps it writes with the golden ones.
+//
+//   gui_driver.exe PROGRAM.exe EXAMPLES_FOLDER WORK_FOLDER [SCREENSHOT.bmp]
+//
+// The program runs in a folder below WORK_FOLDER, which is created and left behind.
+//
+// Exit status 0 when every check passed. Every wait has a time limit, so it never hangs.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+int failures = 0;
+
+std::string Utf8(const std::wstring& wide) {
+  if (wide.empty()) return {};
+  int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                              nullptr, nullptr);
+  std::string text(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), n,
+                      nullptr, nullptr);
+  return text;
+}
+
+// Carriage returns and line feeds made visible, so a failed text comparison shows them.
+std::string Shown(const std::wstring& wide) {
+  std::string text;
+  for (char c : Utf8(wide)) {
+    if (c == '\r') {
+      text += "\\r";
+    } else if (c == '\n') {
+      text += "\\n";
+    } else {
+      text += c;
+    }
+  }
+  return text;
+}
+
+void Check(bool ok, const std::string& what) {
+  if (ok) return;
+  ++failures;
+  std::printf("FAIL: %s\n", what.c_str());
+  std::fflush(stdout);
+}
+
+void CheckText(const std::wstring& actual, const std::wstring& expected, const std::string& what) {
+  Check(actual == expected,
+        what + ": \"" + Shown(actual) + "\", expected \"" + Shown(expected) + "\"");
+}
+
+[[noreturn]] void Fatal(const std::string& what) {
+  std::printf("FATAL: %s\n", what.c_str());
+  std::fflush(stdout);
+  std::exit(2);
+}
+
+void Phase(const char* name) {
+  std::printf("[%s]\n", name);
+  std::fflush(stdout);
+}
+
+// Command-line paths may come in Unix form; Wine maps the root to drive Z:.
+std::wstring WindowsPath(std::wstring path) {
+  if (!path.empty() && path[0] == L'/') path = L"Z:" + path;
+  std::replace(path.begin(), path.end(), L'/', L'\\');
+  wchar_t full[4096];
+  DWORD n = GetFullPathNameW(path.c_str(), 4096, full, nullptr);
+  if (n == 0 || n >= 4096) Fatal("bad path " + Utf8(path));
+  path.assign(full, n);
+  if (path.back() == L'\\') path.pop_back();
+  return path;
+}
+
+std::string ReadBytes(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return "<missing>";
+  std::string bytes;
+  char buffer[65536];
+  DWORD got = 0;
+  while (ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got > 0)
+    bytes.append(buffer, got);
+  CloseHandle(file);
+  return bytes;
+}
+
+void WriteBytes(const std::wstring& path, const std::string& bytes) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) Fatal("cannot write " + Utf8(path));
+  DWORD written = 0;
+  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+std::vector<std::wstring> KalNames(const std::wstring& folder) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder + L"\\*.kal").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    names.emplace_back(found.cFileName);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::wstring MapName(const std::wstring& kal) { return kal.substr(0, kal.size() - 4) + L".map"; }
+
+struct Folders {
+  std::wstring examples, work;
+  std::vector<std::wstring> kals;
+};
+
+void RemoveMaps(const Folders& folders) {
+  for (const auto& kal : folders.kals) DeleteFileW((folders.work + L"\\" + MapName(kal)).c_str());
+}
+
+// ---- the program's window, seen from outside --------------------------------------------
+
+constexpr DWORD kTimeoutMs = 20000;
+
+std::wstring TextOf(HWND window) {
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, kTimeoutMs, &length)) {
+    Fatal("window does not answer WM_GETTEXTLENGTH");
+  }
+  std::wstring text(length + 1, L'\0');
+  DWORD_PTR copied = 0;
+  SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                      SMTO_NORMAL, kTimeoutMs, &copied);
+  text.resize(copied);
+  return text;
+}
+
+std::wstring ClassOf(HWND window) {
+  wchar_t name[256] = {};
+  GetClassNameW(window, name, 256);
+  return name;
+}
+
+RECT RectIn(HWND child, HWND parent) {
+  RECT rect;
+  GetWindowRect(child, &rect);
+  MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+// Waits until the program's thread takes messages again: after a conversion, or inside the
+// modal loop of a message box.
+void WaitIdle(HWND window) {
+  DWORD_PTR ignored;
+  if (!SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, kTimeoutMs, &ignored)) {
+    Fatal("program does not respond");
+  }
+}
+
+struct Search {
+  DWORD pid;
+  const wchar_t* class_name;
+  HWND found;
+};
+
+HWND FindTopLevel(DWORD pid, const wchar_t* class_name) {
+  Search search{pid, class_name, nullptr};
+  EnumWindows(
+      [](HWND window, LPARAM param) -> BOOL {
+        auto* search = reinterpret_cast<Search*>(param);
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        if (pid != search->pid || !IsWindowVisible(window)) return TRUE;
+        if (search->class_name != nullptr && ClassOf(window) != search->class_name) return TRUE;
+        search->found = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HWND FindChild(HWND parent, const wchar_t* class_name, const std::wstring& text) {
+  for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    if (ClassOf(child) == class_name && TextOf(child) == text) return child;
+  }
+  return nullptr;
+}
+
+struct Program {
+  PROCESS_INFORMATION process{};
+  HWND window = nullptr;
+};
+
+Program Start(const std::wstring& exe, const std::wstring& cwd) {
+  Program program;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  std::wstring command = L"\"" + exe + L"\"";
+  if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, cwd.c_str(),
+                      &startup, &program.process)) {
+    Fatal("cannot start " + Utf8(exe));
+  }
+  WaitForInputIdle(program.process.hProcess, kTimeoutMs);
+  for (int i = 0; i < 200 && program.window == nullptr; ++i) {
+    program.window = FindTopLevel(program.process.dwProcessId, L"kal2map.Quirel");
+    if (program.window == nullptr) Sleep(100);
+  }
+  if (program.window == nullptr) Fatal("the window did not appear");
+  WaitIdle(program.window);
+  return program;
+}
+
+// Ends the program if a check left it running, so the test never leaves processes behind.
+void Kill(Program& program) {
+  if (WaitForSingleObject(program.process.hProcess, 0) == WAIT_TIMEOUT) {
+    TerminateProcess(program.process.hProcess, 99);
+  }
+  CloseHandle(program.process.hThread);
+  CloseHandle(program.process.hProcess);
+}
+
+HWND Focus(const Program& program) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof(info);
+  GetGUIThreadInfo(program.process.dwThreadId, &info);
+  return info.hwndFocus;
+}
+
+void Key(WORD vk, bool shift = false) {
+  std::vector<INPUT> inputs;
+  auto add = [&](WORD key, bool up) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    inputs.push_back(input);
+  };
+  if (shift) add(VK_SHIFT, false);
+  add(vk, false);
+  add(vk, true);
+  if (shift) add(VK_SHIFT, true);
+  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+// Presses `button` without waiting for its handler, which may open a modal box. Sent, not
+// posted: the program handles sent messages in order, so a later WaitIdle waits for this one.
+void Press(HWND button) { SendNotifyMessageW(button, BM_CLICK, 0, 0); }
+
+// Key presses reach the program after any message sent to it, so waits after them poll.
+template <typename Condition>
+bool WaitFor(Condition condition) {
+  for (int i = 0; i < 400; ++i) {
+    if (condition()) return true;
+    Sleep(50);
+  }
+  return false;
+}
+
+bool WaitFocus(const Program& program, HWND control) {
+  return WaitFor([&] { return Focus(program) == control; });
+}
+
+// After a press: the warning box the program opened, or null when the run ended without one.
+HWND AwaitRun(const Program& program) {
+  WaitIdle(program.window);
+  for (int i = 0; i < 10; ++i) {
+    if (HWND box = FindTopLevel(program.process.dwProcessId, L"#32770")) return box;
+    Sleep(50);
+  }
+  return nullptr;
+}
+
+// After a key press that starts a conversion: waits until every map is back (they were
+// removed before), then as AwaitRun.
+HWND AwaitKeyedRun(const Program& program, const Folders& folders) {
+  WaitFor([&] {
+    if (FindTopLevel(program.process.dwProcessId, L"#32770") != nullptr) return true;
+    for (const auto& kal : folders.kals) {
+      if (GetFileAttributesW((folders.work + L"\\" + MapName(kal)).c_str()) ==
+          INVALID_FILE_ATTRIBUTES) {
+        return false;
+      }
+    }
+    return true;
+  });
+  return AwaitRun(program);
+}
+
+void CloseBox(HWND box) {
+  HWND ok = FindChild(box, L"Button", L"OK");
+  Check(ok != nullptr, "the warning box has an OK button");
+  if (ok != nullptr) {
+    Press(ok);
+  } else {
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+  }
+  for (int i = 0; i < 200 && IsWindow(box); ++i) Sleep(50);
+  Check(!IsWindow(box), "the warning box closes");
+}
+
+std::wstring BoxText(HWND box) {
+  std::wstring text;
+  for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    if (ClassOf(child) == L"Static") text += TextOf(child);
+  }
+  return text;
+}
+
+// Writes the window as it is on the screen to a 24-bit BMP file.
+void Screenshot(HWND window, const std::wstring& path) {
+  RECT rect;
+  GetWindowRect(window, &rect);
+  const int width = rect.right - rect.left;
+  const int height = rect.bottom - rect.top;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ previous = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+  GdiFlush();
+  const DWORD row = static_cast<DWORD>((width * 3 + 3) & ~3);
+  BITMAPFILEHEADER file{};
+  file.bfType = 0x4D42;
+  file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+  file.bfSize = file.bfOffBits + row * static_cast<DWORD>(height);
+  std::string bytes(reinterpret_cast<const char*>(&file), sizeof(file));
+  bytes.append(reinterpret_cast<const char*>(&info.bmiHeader), sizeof(BITMAPINFOHEADER));
+  bytes.append(static_cast<const char*>(bits), row * static_cast<DWORD>(height));
+  WriteBytes(path, bytes);
+  SelectObject(memory, previous);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+}
+
+// ---- what the window must look like -----------------------------------------------------
+
+struct Expected {
+  const char* name;
+  const wchar_t* class_name;
+  DWORD type;  // BS_* or SS_* type bits
+  const wchar_t* text;
+  int left, top, width, height;  // twips, relative to the client area
+  bool visible;
+};
+
+// In tab order, which is also the order of the child windows.
+const Expected kControls[] = {
+    {"Command_Ende", L"Button", BS_PUSHBUTTON, L"Ende", 3600, 3480, 1095, 495, true},
+    {"Command_konv", L"Button", BS_PUSHBUTTON, L"Konvertieren", 240, 3480, 1335, 495, true},
+    {"Label1", L"Static", SS_LEFT, nullptr, 120, 120, 4935, 2055, true},
+    {"message_Label", L"Static", SS_CENTER, nullptr, 960, 2280, 3285, 240, true},
+    {"Label2", L"Static", SS_LEFT, L"Bitmap-Endung \u00e4ndern:", 240, 2280, 2415, 255, false},
+    {"Frame1", L"Button", BS_GROUPBOX, L"", 3000, 2280, 1815, 1095, false},
+    {"Option1(0)", L"Button", BS_AUTORADIOBUTTON, L"<nicht \u00e4ndern>", 3240, 2400, 1455, 195,
+     false},
+    {"Option1(1)", L"Button", BS_AUTORADIOBUTTON, L".jpg", 3240, 2640, 1095, 195, false},
+    {"Option1(2)", L"Button", BS_AUTORADIOBUTTON, L".png", 3240, 2880, 1095, 195, false},
+    {"Option1(3)", L"Button", BS_AUTORADIOBUTTON, L".bmp", 3240, 3120, 1095, 195, false},
+    {"Label3", L"Static", SS_LEFT,
+     L"(falls gew\u00fcncht, kann in der map-Datei die Bitmap-Endung  ausgetauscht werden.)", 240,
+     2640, 2655, 615, false},
+};
+constexpr int kEnde = 0, kKonv = 1, kLabel1 = 2, kMessage = 3, kFrame = 5, kOption = 6;
+constexpr int kLabel3 = 10;
+
+const wchar_t kCaption[] = L"Tivara.kal  -->  Ozi.map   (by Vemto)";
+const wchar_t kInstructions[] =
+    L"i) Diese Routine in das Verzeichnis kopieren, in denen die zu konvertierenden kal-Dateien "
+    L"stehen und dort starten.\r\rii) Es werden alle kal-Dateien des Verzeichnisses in map- "
+    L"Dateien konvertiert (existierende werden \u00fcberschrieben).\r\riii) Diese map-Dateien "
+    L"einmal in OziExplorer laden und speichern. Fertig.";
+constexpr UINT kExtChoiceCommand = 0x0010;
+
+struct Form {
+  const Program* program;
+  int dpi;
+  std::vector<HWND> controls;
+
+  int Px(int twips) const { return MulDiv(twips, dpi, 1440); }
+  int Twips(int pixels) const { return MulDiv(pixels, 1440, dpi); }
+  HWND operator[](int i) const { return controls[static_cast<std::size_t>(i)]; }
+  RECT Rect(int i) const { return RectIn(controls[static_cast<std::size_t>(i)], program->window); }
+  std::wstring Message() const { return TextOf(controls[kMessage]); }
+  int Label1WidthForOuter() const {
+    RECT outer;
+    GetWindowRect(program->window, &outer);
+    return Twips(outer.right - outer.left) - 350;
+  }
+};
+
+Form ReadForm(const Program& program) {
+  Form form{&program, 96, {}};
+  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+  auto get_dpi = reinterpret_cast<GetDpiForWindowFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  if (get_dpi != nullptr && get_dpi(program.window) > 0) form.dpi = get_dpi(program.window);
+  for (HWND c = GetWindow(program.window, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+    form.controls.push_back(c);
+  }
+  if (form.controls.size() != std::size(kControls)) {
+    Fatal("the window has " + std::to_string(form.controls.size()) + " controls, expected " +
+          std::to_string(std::size(kControls)));
+  }
+  return form;
+}
+
+void CheckRect(const Form& form, int i, int message_top) {
+  const Expected& e = kControls[i];
+  const RECT r = form.Rect(i);
+  const int top = i == kMessage ? message_top : e.top;
+  auto where = [&] {
+    return std::string(e.name) + " at " + std::to_string(r.left) + "," + std::to_string(r.top) +
+           " size " + std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top);
+  };
+  Check(r.left == form.Px(e.left) && r.top == form.Px(top), where() + ": position");
+  if (i == kLabel1) {
+    Check(r.right == form.Px(e.left + form.Label1WidthForOuter()), where() + ": width");
+  } else {
+    Check(r.right == form.Px(e.left + e.width), where() + ": width");
+  }
+  if (i != kMessage) Check(r.bottom == form.Px(top + e.height), where() + ": height");
+}
+
+// The message line is as high as its text needs at its width, at least one line.
+void CheckMessageHeight(const Form& form) {
+  const RECT r = form.Rect(kMessage);
+  HDC dc = GetDC(nullptr);
+  HFONT font = CreateFontW(-MulDiv(975, form.dpi, 7200), 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET,
+                           0, 0, 0, 0, L"Arial");
+  HGDIOBJ previous = SelectObject(dc, font);
+  const std::wstring text = form.Message();
+  RECT need{0, 0, r.right - r.left, 0};
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &need,
+            DT_CALCRECT | DT_CENTER | DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX);
+  TEXTMETRICW metrics;
+  GetTextMetricsW(dc, &metrics);
+  SelectObject(dc, previous);
+  DeleteObject(font);
+  ReleaseDC(nullptr, dc);
+  const int height = r.bottom - r.top;
+  Check(height >= need.bottom && height >= metrics.tmHeight &&
+            height <= std::max<int>(need.bottom, metrics.tmHeight) + 2,
+        "message_Label height " + std::to_string(height) + " fits its text (" +
+            std::to_string(need.bottom) + ")");
+}
+
+void CheckForm(const Form& form, bool choice_shown) {
+  for (int i = 0; i < static_cast<int>(std::size(kControls)); ++i) {
+    const Expected& e = kControls[i];
+    HWND c = form[i];
+    Check(ClassOf(c) == e.class_name, std::string(e.name) + ": class " + Utf8(ClassOf(c)));
+    const LONG style = GetWindowLongW(c, GWL_STYLE);
+    const DWORD type =
+        static_cast<DWORD>(style) & (e.class_name[0] == L'B' ? BS_TYPEMASK : SS_TYPEMASK);
+    Check(type == e.type || (e.type == BS_PUSHBUTTON && type == BS_DEFPUSHBUTTON),
+          std::string(e.name) + ": control type");
+    if (e.text != nullptr) CheckText(TextOf(c), e.text, e.name);
+    const bool visible = e.visible || choice_shown;
+    Check((IsWindowVisible(c) != FALSE) == visible,
+          std::string(e.name) + (visible ? " is visible" : " is hidden"));
+    CheckRect(form, i, choice_shown ? 4080 : 2280);
+  }
+  CheckMessageHeight(form);
+}
+
+bool Checked(HWND option) {
+  DWORD_PTR state = 0;
+  SendMessageTimeoutW(option, BM_GETCHECK, 0, 0, SMTO_NORMAL, kTimeoutMs, &state);
+  return state == BST_CHECKED;
+}
+
+// ---- maps -------------------------------------------------------------------------------
+
+std::wstring Created(const Folders& folders, const std::wstring& kal) {
+  return folders.work + L"\\" + MapName(kal) + L" wurde erstellt.";
+}
+
+void CheckMapsAreGolden(const Folders& folders, const std::vector<std::wstring>& skip = {}) {
+  for (const auto& kal : folders.kals) {
+    if (std::find(skip.begin(), skip.end(), kal) != skip.end()) continue;
+    const std::wstring map = MapName(kal);
+    const std::string actual = ReadBytes(folders.work + L"\\" + map);
+    Check(actual == ReadBytes(folders.examples + L"\\" + map),
+          Utf8(map) + " equals the golden map byte for byte, begins: " + actual.substr(0, 80));
+  }
+}
+
+// The golden line with the image's extension replaced: the text after the last point of the
+// file name (not a point in a folder name or at its start).
+std::string WithExtension(const std::string& line, const std::string& ext) {
+  const std::size_t name =
+      line.find_last_of('\\') == std::string::npos ? 0 : line.find_last_of('\\') + 1;
+  const std::size_t point = line.find_last_of('.');
+  if (point == std::string::npos || point <= name) return line + ext;
+  return line.substr(0, point) + ext;
+}
+
+void CheckMapsHaveExtension(const Folders& folders, const std::string& ext) {
+  for (const auto& kal : folders.kals) {
+    const std::wstring map = MapName(kal);
+    std::istringstream golden(ReadBytes(folders.examples + L"\\" + map));
+    std::string expected, line;
+    for (int number = 1; std::getline(golden, line, '\n'); ++number) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      expected += (number == 2 || number == 3 ? WithExtension(line, ext) : line) + "\r\n";
+    }
+    Check(ReadBytes(folders.work + L"\\" + map) == expected,
+          Utf8(map) + " names the image with " + ext);
+  }
+}
+
+// ---- the test ---------------------------------------------------------------------------
+
+void CopyOrDie(const std::wstring& from, const std::wstring& to) {
+  if (!CopyFileW(from.c_str(), to.c_str(), FALSE)) Fatal("cannot copy " + Utf8(from));
+}
+
+int Run(const std::wstring& exe_source, const Folders& source, const std::wstring& karten,
+        const std::wstring& screenshot) {
+  // A folder name outside Windows-1252 proves that paths never pass through the code page.
+  Folders folders{source.examples, karten + L"\\Polska 1_50.000 \u2013 \u0141\u00f3d\u017a",
+                  source.kals};
+  CreateDirectoryW(karten.c_str(), nullptr);
+  CreateDirectoryW(folders.work.c_str(), nullptr);
+  const std::wstring exe = folders.work + L"\\kal2map.exe";
+  CopyOrDie(exe_source, exe);
+  for (const auto& kal : folders.kals) {
+    CopyOrDie(source.examples + L"\\" + kal, folders.work + L"\\" + kal);
+  }
+
+  Phase("start");
+  // Started from another folder: the program converts its own folder, not the current one.
+  Program program = Start(exe, karten);
+  Form form = ReadForm(program);
+  CheckText(TextOf(program.window), kCaption, "caption");
+  RECT client;
+  GetClientRect(program.window, &client);
+  Check(client.right == form.Px(5190) && client.bottom == form.Px(4725),
+        "client area " + std::to_string(client.right) + "x" + std::to_string(client.bottom) +
+            " is 5190 x 4725 twips");
+  CheckForm(form, false);
+  CheckText(TextOf(form[kLabel1]), kInstructions, "Label1");
+  CheckText(form.Message(), folders.work + L"\\", "message line at start");
+  Check(Focus(program) == form[kEnde], "Ende has the focus at start");
+  Check(Checked(form[kOption]) && !Checked(form[kOption + 2]), "<nicht ändern> is chosen");
+
+  Phase("convert");
+  Press(form[kKonv]);
+  HWND box = AwaitRun(program);
+  Check(box == nullptr, "no warning box after a clean run");
+  if (box != nullptr) CloseBox(box);
+  CheckMapsAreGolden(folders);
+  CheckText(form.Message(), Created(folders, folders.kals.back()), "message line after the run");
+  CheckMessageHeight(form);
+  if (!screenshot.empty()) Screenshot(program.window, screenshot);
+
+  Phase("failures");
+  // The first map is write-protected, the second calibration file is held open exclusively.
+  const std::wstring protected_map = folders.work + L"\\" + MapName(folders.kals[0]);
+  const std::wstring locked_kal = folders.work + L"\\" + folders.kals[1];
+  WriteBytes(protected_map, "alt\r\n");
+  SetFileAttributesW(protected_map.c_str(), FILE_ATTRIBUTE_READONLY);
+  HANDLE lock =
+      CreateFileW(locked_kal.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  Check(lock != INVALID_HANDLE_VALUE, "calibration file locked");
+  Press(form[kKonv]);
+  box = AwaitRun(program);
+  Check(box != nullptr, "a warning box lists the failed files");
+  if (box != nullptr) {
+    const std::wstring text = BoxText(box);
+    CheckText(TextOf(box), kCaption, "warning box caption");
+    Check(text.find(protected_map + L":") != std::wstring::npos,
+          "the box names the write-protected map: " + Shown(text));
+    Check(text.find(locked_kal + L":") != std::wstring::npos,
+          "the box names the locked calibration file: " + Shown(text));
+    Check(text.find(folders.work + L"\\" + MapName(folders.kals[2])) == std::wstring::npos,
+          "the box names only failed files");
+    CloseBox(box);
+  }
+  CloseHandle(lock);
+  Check(ReadBytes(protected_map) == "alt\r\n", "the write-protected map is left as it was");
+  CheckMapsAreGolden(folders, {folders.kals[0]});
+  CheckText(form.Message(), Created(folders, folders.kals.back()),
+            "message line names the last map written");
+  Check(IsWindowVisible(program.window) &&
+            WaitForSingleObject(program.process.hProcess, 0) == WAIT_TIMEOUT,
+        "the window stays open after failures");
+  SetFileAttributesW(protected_map.c_str(), FILE_ATTRIBUTE_NORMAL);
+
+  Phase("keyboard");
+  SetForegroundWindow(program.window);
+  WaitIdle(program.window);
+  Check(Focus(program) == form[kKonv], "the focus returns to Konvertieren after the box");
+  Key(VK_TAB);
+  Check(WaitFocus(program, form[kEnde]), "Tab moves from Konvertieren to Ende");
+  Key(VK_TAB, true);
+  Check(WaitFocus(program, form[kKonv]), "Shift+Tab moves back to Konvertieren");
+  // A second run in the same window, by keyboard: Enter presses the focused button.
+  RemoveMaps(folders);
+  Key(VK_RETURN);
+  box = AwaitKeyedRun(program, folders);
+  Check(box == nullptr, "no warning box once the files are accessible again");
+  if (box != nullptr) CloseBox(box);
+  CheckMapsAreGolden(folders);
+
+  Phase("extension choice");
+  SendNotifyMessageW(program.window, WM_SYSCOMMAND, kExtChoiceCommand, 0);
+  WaitIdle(program.window);
+  CheckForm(form, true);
+  Key(VK_TAB);  // from Konvertieren into the option group
+  Check(WaitFocus(program, form[kOption]), "Tab reaches the chosen option");
+  Key(VK_DOWN);
+  Key(VK_DOWN);
+  Check(WaitFocus(program, form[kOption + 2]) && Checked(form[kOption + 2]) &&
+            !Checked(form[kOption]),
+        "arrow keys choose .png");
+  Key(VK_TAB, true);
+  Check(WaitFocus(program, form[kKonv]), "Shift+Tab leaves the option group");
+  RemoveMaps(folders);
+  Key(VK_SPACE);  // Space presses the focused button
+  box = AwaitKeyedRun(program, folders);
+  Check(box == nullptr, "no warning box for the .png run");
+  if (box != nullptr) CloseBox(box);
+  CheckMapsHaveExtension(folders, ".png");
+  Press(form[kOption]);
+  WaitIdle(program.window);
+  Press(form[kKonv]);
+  AwaitRun(program);
+  CheckMapsAreGolden(folders);
+  SendNotifyMessageW(program.window, WM_SYSCOMMAND, kExtChoiceCommand, 0);
+  WaitIdle(program.window);
+  CheckForm(form, false);
+  Check(IsWindowVisible(form[kLabel3]) == FALSE && IsWindowVisible(form[kFrame]) == FALSE,
+        "the choice hides again");
+
+  Phase("resize");
+  RECT outer;
+  GetWindowRect(program.window, &outer);
+  const int width_before = form.Rect(kLabel1).right - form.Rect(kLabel1).left;
+  auto resize = [&](int width) {
+    SetWindowPos(program.window, nullptr, 0, 0, width, outer.bottom - outer.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    WaitIdle(program.window);
+  };
+  auto label1_width = [&] { return form.Rect(kLabel1).right - form.Rect(kLabel1).left; };
+  resize(form.Px(7800));
+  Check(label1_width() == form.Px(120 + 7800 - 350) - form.Px(120),
+        "a wider window widens the instructions to the outer width minus 350 twips");
+  const int wide = label1_width();
+  resize(form.Px(4500));
+  Check(label1_width() == wide, "at 5000 twips or less the instructions keep their width");
+  resize(outer.right - outer.left);
+  Check(label1_width() == width_before, "the first size gives the first width again");
+
+  Phase("empty folder");
+  {
+    const std::wstring empty = karten + L"\\leer";
+    CreateDirectoryW(empty.c_str(), nullptr);
+    CopyOrDie(exe_source, empty + L"\\kal2map.exe");
+    Program other = Start(empty + L"\\kal2map.exe", empty);
+    Form other_form = ReadForm(other);
+    Press(other_form[kKonv]);
+    HWND other_box = AwaitRun(other);
+    Check(other_box == nullptr, "no warning box for a folder without calibration files");
+    if (other_box != nullptr) CloseBox(other_box);
+    CheckText(other_form.Message(), L"Keine kal-Dateien in " + empty + L"\\ gefunden.",
+              "message line for a folder without calibration files");
+    Press(other_form[kEnde]);
+    Check(WaitForSingleObject(other.process.hProcess, kTimeoutMs) == WAIT_OBJECT_0,
+          "Ende ends the second program");
+    Kill(other);
+  }
+
+  Phase("end");
+  Press(form[kEnde]);
+  const DWORD waited = WaitForSingleObject(program.process.hProcess, kTimeoutMs);
+  Check(waited == WAIT_OBJECT_0, "Ende ends the program");
+  DWORD code = 99;
+  GetExitCodeProcess(program.process.hProcess, &code);
+  Check(code == 0, "exit code " + std::to_string(code));
+  Kill(program);
+
+  std::printf(failures == 0 ? "PASS\n" : "%d check(s) failed\n", failures);
+  return failures == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 4) {
+    std::fprintf(stderr,
+                 "usage: gui_driver PROGRAM.exe EXAMPLES_FOLDER WORK_FOLDER [SCREENSHOT.bmp]\n");
+    return 2;
+  }
+  Folders source{WindowsPath(argv[2]), {}, {}};
+  source.kals = KalNames(source.examples);
+  if (source.kals.size() < 3) Fatal("need at least three example calibration files");
+  return Run(WindowsPath(argv[1]), source, WindowsPath(argv[3]),
+             argc > 4 ? WindowsPath(argv[4]) : std::wstring());
+}
