@@ -19,13 +19,16 @@ bool EndsWithKal(std::wstring_view name) {
          (tail[3] | 0x20) == L'l';
 }
 
-// A name in the target's folder that no listing of "*.kal" matches and no other run uses.
+// A name in the target's folder that no listing of "*.kal" matches and no other run uses. It
+// stays within the 255 characters a name may have, however long the target's name is.
 std::filesystem::path TemporaryNameFor(const std::filesystem::path& path) {
   static std::atomic<unsigned> counter{0};
-  std::wstring name = L"~" + path.filename().native() + L"." +
-                      std::to_wstring(::GetCurrentProcessId()) + L"." + std::to_wstring(counter++) +
-                      L".tmp";
-  return path.parent_path() / name;
+  const std::wstring suffix =
+      L"." + std::to_wstring(::GetCurrentProcessId()) + L"." + std::to_wstring(counter++) + L".tmp";
+  std::wstring name = L"~" + path.filename().native();
+  name.resize(std::min(name.size(), 255 - suffix.size()));
+  if (!name.empty() && IS_HIGH_SURROGATE(name.back())) name.pop_back();
+  return path.parent_path() / (name + suffix);
 }
 
 std::error_code WriteAll(HANDLE file, std::string_view data) {

@@ -146,6 +146,17 @@ TEST(ReplaceFileContentsWin32, AMapHeldOpenByAnotherProgramStaysWhole) {
   EXPECT_EQ(testing::Listing(dir.path()), "a.map");
 }
 
+TEST(ReplaceFileContentsWin32, NamesUpToTheLongestAllowed) {
+  TempDir dir;
+  for (std::size_t length : {1, 200, 240, 251}) {
+    const std::filesystem::path map = dir / (std::wstring(length, L'x') + L".map");
+    EXPECT_FALSE(ReplaceFileContents(map, "new")) << length;
+    EXPECT_EQ(ReadFile(map), "new") << length;
+    std::filesystem::remove(map);
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
 TEST(InputFileWin32, ReadsWhileAnotherProgramWritesAndRefusesNonFiles) {
   TempDir dir;
   WriteFile(dir / "a.kal", "Bitmap = a.png\r\n");
