@@ -324,6 +324,10 @@ TEST(Faults, AFolderWithoutWriteAccessKeepsItsMaps) {
   WriteFile(dir / "rio.map", "old map\r\n");
   ::chmod((dir / "rio.map").c_str(), 0666);
   ::chmod(dir.path().c_str(), 0555);
+  struct Restore {
+    const fs::path& path;
+    ~Restore() { ::chmod(path.c_str(), 0755); }  // so that the folder can be removed
+  } restore{dir.path()};
   std::vector<std::string> prefix;
   if (RunningAsRoot()) {
     if (::access("/usr/bin/setpriv", X_OK) != 0) {
