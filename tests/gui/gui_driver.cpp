@@ -522,6 +522,29 @@ void CheckMapsHaveExtension(const Folders& folders, const std::string& ext) {
   }
 }
 
+// The resources a Windows user relies on without seeing them: the manifest that selects the
+// visual styles and per-monitor DPI awareness, the version information and the icon.
+void CheckResources(const std::wstring& exe) {
+  HMODULE module = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (module == nullptr) Fatal("cannot open the program's resources");
+  std::string manifest;
+  if (HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24))) {
+    manifest.assign(static_cast<const char*>(LockResource(LoadResource(module, found))),
+                    SizeofResource(module, found));
+  }
+  Check(manifest.find("Microsoft.Windows.Common-Controls") != std::string::npos &&
+            manifest.find("6.0.0.0") != std::string::npos,
+        "the manifest asks for common controls 6");
+  Check(manifest.find("PerMonitorV2") != std::string::npos &&
+            manifest.find("true/pm") != std::string::npos,
+        "the manifest declares per-monitor DPI awareness");
+  Check(FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(16)) != nullptr,
+        "the program has version information");
+  Check(FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14)) != nullptr,
+        "the program has an icon");
+  FreeLibrary(module);
+}
+
 // ---- the test ---------------------------------------------------------------------------
 
 void CopyOrDie(const std::wstring& from, const std::wstring& to) {
@@ -540,6 +563,9 @@ int Run(const std::wstring& exe_source, const Folders& source, const std::wstrin
   for (const auto& kal : folders.kals) {
     CopyOrDie(source.examples + L"\\" + kal, folders.work + L"\\" + kal);
   }
+
+  Phase("resources");
+  CheckResources(exe);
 
   Phase("start");
   // Started from another folder: the program converts its own folder, not the current one.

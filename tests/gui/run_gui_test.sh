@@ -1,6 +1,7 @@
 #!/bin/sh
 # Runs gui_driver.exe against kal2map.exe under Wine in a virtual X display (Xvfb):
 #   run_gui_test.sh KAL2MAP.exe GUI_DRIVER.exe EXAMPLES_FOLDER WORK_FOLDER [SCREENSHOT.png]
+# KAL2MAP_GUI_DPI sets the screen's DPI (96 unless set); each DPI needs a WORK_FOLDER of its own.
 # WORK_FOLDER keeps the Wine prefix between runs, as creating one takes a while; the program's
 # folders on its drive C: are made afresh on every run. Every step has a time limit, and the
 # Wine processes of the prefix are ended afterwards, whatever the outcome.
@@ -16,6 +17,9 @@ if [ "${1:-}" = "--in-display" ]; then
     # ... with the glyphs of its title-bar buttons from Wine's own Marlett.
     cp "$(dirname "$(realpath "$WINE")")/../../share/wine/fonts/marlett.ttf" \
       "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+    # The screen's DPI, which the window scales its twips layout and fonts to.
+    "$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$DPI" /f \
+      >/dev/null 2>&1
     "$WINESERVER" -w
     touch "$WINEPREFIX/.kal2map-gui-ready"
   fi
@@ -36,11 +40,12 @@ WINE=${KAL2MAP_WINE:-/usr/lib/wine/wine64}
 WINESERVER=${KAL2MAP_WINESERVER:-/usr/lib/wine/wineserver64}
 [ -x "$WINESERVER" ] || WINESERVER=/usr/lib/wine/wineserver
 WINEPREFIX=$work/wineprefix
+DPI=${KAL2MAP_GUI_DPI:-96}
 WINEDEBUG=-all
 WINEDLLOVERRIDES="mscoree,mshtml="
 # Unix file names are UTF-8; Wine reads them as such only in a UTF-8 locale.
 LC_ALL=C.UTF-8
-export WINE WINESERVER WINEPREFIX WINEDEBUG WINEDLLOVERRIDES LC_ALL
+export WINE WINESERVER WINEPREFIX DPI WINEDEBUG WINEDLLOVERRIDES LC_ALL
 
 run=$work/run
 cleanup() {
