@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "control/batch.h"
 #include "ui/dpi.h"
 #include "ui/form_texts.h"
@@ -16,7 +18,8 @@ constexpr DWORD kWindowStyle = WS_OVERLAPPEDWINDOW;
 constexpr DWORD kWindowExStyle = 0;
 // Child ids start above IDOK and IDCANCEL, which the dialog manager sends for Enter and Escape.
 constexpr int kFirstControlId = 100;
-// Static controls break long words and never treat "&" in a path as a mnemonic.
+// The message line breaks a path without blanks at its width and shows "&" as it is; measuring
+// uses the same flags the static control draws with.
 constexpr UINT kMessageFormat = DT_CENTER | DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX;
 
 DWORD StyleFor(Control control) {
@@ -24,7 +27,8 @@ DWORD StyleFor(Control control) {
   switch (Controls()[control].kind) {
     case Kind::kPushButton:
       // BS_NOTIFY reports focus changes, so the focused button can become the default one.
-      return kChild | WS_TABSTOP | BS_PUSHBUTTON | BS_NOTIFY | (control == 0 ? WS_GROUP : 0);
+      return kChild | WS_TABSTOP | BS_PUSHBUTTON | BS_NOTIFY |
+             (control == Command_Ende ? WS_GROUP : 0);
     case Kind::kLabel:
       return kChild | WS_GROUP | SS_NOPREFIX |
              (control == message_Label ? SS_CENTER | SS_EDITCONTROL : SS_LEFT);

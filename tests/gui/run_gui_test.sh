@@ -28,7 +28,7 @@ if [ "${1:-}" = "--in-display" ]; then
 fi
 
 if [ $# -lt 4 ]; then
-  echo "usage: run_gui_test.sh KAL2MAP.exe GUI_DRIVER.exe EXAMPLES_FOLDER WORK_FOLDER [SCREENSHOT.png]" >&2
+  echo "usage: run_gui_test.sh KAL2MAP.exe GUI_DRIVER.exe EXAMPLES WORK_FOLDER [SCREENSHOT.png]" >&2
   exit 2
 fi
 exe=$(realpath "$1") driver=$(realpath "$2") examples=$(realpath "$3")
