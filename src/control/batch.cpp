@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <new>
+#include <set>
 
 #include "calibration/kal_scan.h"
 #include "mapfile/map_writer.h"
@@ -70,9 +71,18 @@ RunReport ConvertFolder(State& state, Window& window) {
   const auto names = ListKalFiles(state.WorkFolder, ec);
   if (ec) report.failures.push_back({state.WorkFolder, ec});
   std::filesystem::path last_written = state.MapPath;
+  // "a.kal" and "a.kal.kal" (or "a.KAL" on POSIX) share one map name; the second would
+  // silently replace the map of the first, which was just reported as created.
+  std::set<std::filesystem::path> map_names;
   for (const auto& name : names) {
     state.KalPath = state.WorkFolder / name;
-    state.MapPath = state.WorkFolder / MapNameFor(name);
+    const std::filesystem::path map_name = MapNameFor(name);
+    if (!map_names.insert(map_name).second) {
+      ++report.found;
+      report.failures.push_back({state.KalPath, MakeError(FileError::kMapNameTaken)});
+      continue;
+    }
+    state.MapPath = state.WorkFolder / map_name;
     std::size_t written = report.written;
     ConvertCurrent(state, window, report);
     if (report.written > written) last_written = state.MapPath;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/files.h"
 #include "platform/text.h"
 #include "test_util.h"
 
@@ -122,6 +123,19 @@ TEST_F(BatchTest, NoMapWrittenIsNotReportedAsSuccess) {
   RunReport report = ConvertAll(state, window);
   EXPECT_FALSE(report.ok());
   EXPECT_EQ(window.messages, std::vector<std::string>{"Keine map-Datei erstellt."});
+}
+
+TEST_F(BatchTest, TwoCalibrationFilesForOneMapKeepTheFirstMap) {
+  WriteFile(dir / "a.kal", kKarte);
+  WriteFile(dir / "a.kal.kal", "Bitmap = other.png\r\n");
+  RunReport report = ConvertAll(state, window);
+  EXPECT_EQ(report.found, 2u);
+  EXPECT_EQ(report.written, 1u);
+  ASSERT_EQ(report.failures.size(), 1u);
+  EXPECT_EQ(report.failures[0].path, dir / "a.kal.kal");
+  EXPECT_EQ(report.failures[0].error, MakeError(FileError::kMapNameTaken));
+  EXPECT_EQ(Line(ReadFile(dir / "a.map"), 2), "karte.png");
+  EXPECT_EQ(window.messages.back(), PathText(dir / "a.map") + " wurde erstellt.");
 }
 
 TEST_F(BatchTest, ConvertsASingleFileNamedDirectly) {

@@ -14,6 +14,7 @@ namespace kal2map {
 enum class FileError {
   kWriteProtected = 1,  // an existing file the user has marked read-only
   kNotRegularFile,      // a folder, pipe or device where a file was expected
+  kMapNameTaken,        // another calibration file of the same run already wrote this map
 };
 const std::error_category& FileErrorCategory();
 std::error_code MakeError(FileError e);
