@@ -17,9 +17,9 @@ std::string Crlf(std::initializer_list<const char*> lines) {
   return text;
 }
 
-const std::string kTwoPoints = Crlf({"[Calibration Point1]", "Latitude = 52.5", "Longitude = 13.25",
-                                     "Pixel = (10, 20)", "[Calibration Point2]", "Latitude = 52.4",
-                                     "Longitude = 13.3", "Pixel = (500, 600)"});
+const std::string kTwoPoints =
+    Crlf({"[Calibration Point1]", "Latitude = 52.5", "Longitude = 13.25", "Pixel = (10, 20)",
+          "[Calibration Point2]", "Latitude = 52.4", "Longitude = 13.3", "Pixel = (500, 600)"});
 
 TEST(ReadKal, FillsOneRowPerPointSection) {
   State state;
@@ -56,12 +56,14 @@ TEST(ReadKal, SectionsAndHeaders) {
       // Field lines before the first point header or after another header change no row.
       {Crlf({"Latitude = 1.5", "[Calibration Point1]", "[Other]", "Latitude = 2.5"}), 1, {}},
       // A header with blanks in front is a line of the open section before it opens its own.
-      {Crlf({"[Calibration Point1]", "Pixel = (1, 2)",
-             "  [Calibration Point2] Latitude = 3.5"}),
+      {Crlf({"[Calibration Point1]", "Pixel = (1, 2)", "  [Calibration Point2] Latitude = 3.5"}),
        2,
        {"", "1", " 2", "3", " 30", "", ""}},
       {Crlf({"[calibration point1]", "Latitude = 1.5"}), 0, {}},
-      {std::string("[Calibration Point1]\r\nLatitude = 1.\0""5\r\n", 39), 1,
+      {std::string("[Calibration Point1]\r\nLatitude = 1.\0"
+                   "5\r\n",
+                   39),
+       1,
        {"", "", "", "1", " 0", "", ""}},
   };
   for (const Case& c : cases) {
@@ -85,9 +87,16 @@ TEST(ReadKal, SectionsPastTheTableAreCountedOnly) {
 // Past the 30th section only lines holding "[Calibration Point" or "Bitmap" are looked at;
 // the outcome must be that of taking every line, whatever the mix of lines and line ends.
 TEST(ReadKal, FullTableGivesTheSameStateAsEveryLine) {
-  const char* pieces[] = {"[Calibration Point]", "  [Calibration Point] x", "[Other]",
-                          "Latitude = 7.5", "Pixel = (1, 2)", "Bitmap = b.png", "Bitmap b.png",
-                          "x Bitmap = c = d", "[Calibration PointBitmap=e", "",
+  const char* pieces[] = {"[Calibration Point]",
+                          "  [Calibration Point] x",
+                          "[Other]",
+                          "Latitude = 7.5",
+                          "Pixel = (1, 2)",
+                          "Bitmap = b.png",
+                          "Bitmap b.png",
+                          "x Bitmap = c = d",
+                          "[Calibration PointBitmap=e",
+                          "",
                           "[Calibration Point][Calibration Point]"};
   const char* ends[] = {"\r\n", "\r", "\n"};
   std::mt19937 random(5);

@@ -82,8 +82,9 @@ int RunCli(const std::vector<std::filesystem::path>& args) {
     } else if (std::filesystem::exists(status)) {
       return UsageError(PathText(path) + ": weder Ordner noch kal-Datei");
     } else {
-      return UsageError(PathText(path) + ": " +
-                        ErrorText(ec ? ec : std::make_error_code(std::errc::no_such_file_or_directory)));
+      return UsageError(
+          PathText(path) + ": " +
+          ErrorText(ec ? ec : std::make_error_code(std::errc::no_such_file_or_directory)));
     }
   }
 

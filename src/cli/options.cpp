@@ -71,8 +71,9 @@ Options ParseOptions(const std::vector<std::filesystem::path>& args) {
         value = text.substr(ext_eq.size());
       }
       if (!IsValidExtension(value)) {
-        return UsageError("ungültige Endung für --ext (erlaubt: Punkt und 1 bis 10 Buchstaben "
-                          "oder Ziffern, z. B. .png)");
+        return UsageError(
+            "ungültige Endung für --ext (erlaubt: Punkt und 1 bis 10 Buchstaben "
+            "oder Ziffern, z. B. .png)");
       }
       options.ext.assign(value.native().begin(), value.native().end());
     } else {

@@ -34,9 +34,7 @@ std::string Line(const std::string& map, int number) {
 }
 
 struct BatchTest : ::testing::Test {
-  BatchTest() {
-    InitState(state, dir.path());
-  }
+  BatchTest() { InitState(state, dir.path()); }
   TempDir dir;
   State state;
   RecordingWindow window;
@@ -44,10 +42,14 @@ struct BatchTest : ::testing::Test {
 
 TEST(MapNameFor, KeepsTheNameBeforeTheFirstKal) {
   const std::pair<const char*, const char*> cases[] = {
-      {"Karte.kal", "Karte.map"},     {"KARTE.KAL", "KARTE.map"},
-      {"a.kal.kal", "a.map"},         {"Stadt.kalender.kal", "Stadt.map"},
-      {".kal", ".kal.map"},           {"Karte.KaL", "Karte.map"},
-      {"x", "x.map"},                 {"Über.kal", "Über.map"},
+      {"Karte.kal", "Karte.map"},
+      {"KARTE.KAL", "KARTE.map"},
+      {"a.kal.kal", "a.map"},
+      {"Stadt.kalender.kal", "Stadt.map"},
+      {".kal", ".kal.map"},
+      {"Karte.KaL", "Karte.map"},
+      {"x", "x.map"},
+      {"Über.kal", "Über.map"},
   };
   for (const auto& [name, map] : cases) {
     EXPECT_EQ(MapNameFor(std::filesystem::u8path(name)), std::filesystem::u8path(map)) << name;
@@ -91,9 +93,8 @@ TEST_F(BatchTest, AFolderWithoutCalibrationFilesSaysSo) {
   RunReport report = ConvertAll(state, window);
   EXPECT_TRUE(report.ok());
   EXPECT_EQ(report.found, 0u);
-  EXPECT_EQ(window.messages,
-            std::vector<std::string>{"Keine kal-Dateien in " + PathText(dir.path() / "") +
-                                     " gefunden."});
+  EXPECT_EQ(window.messages, std::vector<std::string>{"Keine kal-Dateien in " +
+                                                      PathText(dir.path() / "") + " gefunden."});
   EXPECT_EQ(Listing(dir.path()), "");
 }
 

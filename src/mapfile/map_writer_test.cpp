@@ -85,9 +85,11 @@ TEST(WriteMap, CellsArePaddedButNeverCut) {
        "Point01,xy, 12345,    6,in, deg,  52, ,N,  13, ,E, grid,   ,           ,           ,N"},
       // Southern and western values lose their sign and name their hemisphere instead.
       {{"", "1", " 2", "-33", " 15", "-7", " 30"},
-       "Point01,xy,    1,    2,in, deg,  33,  15,S,   7,  30,W, grid,   ,           ,           ,N"},
+       "Point01,xy,    1,    2,in, deg,  33,  15,S,   7,  30,W, grid,   ,           ,           "
+       ",N"},
       {{"", "1", " 2", "-0", " 30", "151", " 12.5"},
-       "Point01,xy,    1,    2,in, deg,   0,  30,S, 151,  12.5,E, grid,   ,           ,           ,N"},
+       "Point01,xy,    1,    2,in, deg,   0,  30,S, 151,  12.5,E, grid,   ,           ,           "
+       ",N"},
       {{"", "1", " 2", "-", " 30", "-123", " 1"},
        "Point01,xy,    1,    2,in, deg,   0,  30,S, 123,  1,W, grid,   ,           ,           ,N"},
       // Text that is not a number reaches the map unchanged.

@@ -26,7 +26,8 @@ std::vector<std::string> Names(const std::vector<std::filesystem::path>& paths) 
 
 TEST(ListKalFiles, OrdinaryFilesEndingInKalInAnyCase) {
   TempDir dir;
-  for (const char* name : {"b.kal", "A.KAL", "c.Kal", ".kal", "x.kal.bak", "y.kalx", "kal", "z.map"}) {
+  for (const char* name :
+       {"b.kal", "A.KAL", "c.Kal", ".kal", "x.kal.bak", "y.kalx", "kal", "z.map"}) {
     WriteFile(dir / name, "");
   }
   std::filesystem::create_directory(dir / "folder.kal");
@@ -70,8 +71,8 @@ TEST(ReplaceFileContents, FailuresKeepTheOldFile) {
   EXPECT_TRUE(ReplaceFileContents(dir / "missing" / "a.map", "x"));
 
   WriteFile(dir / "ro.map", "old");
-  std::filesystem::permissions(dir / "ro.map", std::filesystem::perms::owner_read |
-                                                   std::filesystem::perms::group_read);
+  std::filesystem::permissions(
+      dir / "ro.map", std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
   std::error_code ec = ReplaceFileContents(dir / "ro.map", "new");
   EXPECT_EQ(ec, MakeError(FileError::kWriteProtected));
   EXPECT_EQ(ErrorText(ec), "Datei ist schreibgeschützt");

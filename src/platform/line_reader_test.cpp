@@ -30,6 +30,35 @@ std::vector<std::string> ReadFromFile(const std::filesystem::path& path, const s
   return lines;
 }
 
+// Text of every kind of line end and of lines longer than a block, with a CR LF pair exactly
+// across the first block border.
+std::string RandomLines(std::mt19937& random) {
+  std::string text;
+  const std::size_t size = 60000 + random() % 300000;
+  while (text.size() < size) {
+    switch (random() % 8) {
+      case 0:
+        text += "\r\n";
+        break;
+      case 1:
+        text += '\r';
+        break;
+      case 2:
+        text += '\n';
+        break;
+      case 3:
+        text.append(random() % 100000, 'x');
+        break;
+      default:
+        text.append(random() % 40, static_cast<char>('a' + random() % 26));
+        break;
+    }
+  }
+  text[65535] = '\r';
+  text[65536] = '\n';
+  return text;
+}
+
 TEST(Lines, EveryKindOfLineEnd) {
   const std::pair<std::string, std::vector<std::string>> cases[] = {
       {"", {}},
@@ -53,20 +82,7 @@ TEST(Lines, FileReaderAgreesWithTheSplitterAcrossBlocks) {
   std::mt19937 random(7);
   TempDir dir;
   for (int round = 0; round < 20; ++round) {
-    std::string text;
-    const std::size_t size = 60000 + random() % 300000;
-    while (text.size() < size) {
-      switch (random() % 8) {
-        case 0: text += "\r\n"; break;
-        case 1: text += '\r'; break;
-        case 2: text += '\n'; break;
-        case 3: text.append(random() % 100000, 'x'); break;
-        default: text.append(random() % 40, 'a' + round); break;
-      }
-    }
-    // Put a CR LF pair exactly across the first block border.
-    text[65535] = '\r';
-    text[65536] = '\n';
+    const std::string text = RandomLines(random);
     EXPECT_EQ(ReadFromFile(dir / "f.kal", text), SplitInMemory(text)) << round;
   }
 }
@@ -74,11 +90,8 @@ TEST(Lines, FileReaderAgreesWithTheSplitterAcrossBlocks) {
 // A CR as the very last byte has no LF after it to pair with.
 TEST(Lines, CarriageReturnAtTheEnd) {
   const std::pair<std::string, std::vector<std::string>> cases[] = {
-      {"\r", {""}},
-      {"a\r", {"a"}},
-      {"a\r\r", {"a", ""}},
-      {"a\nb\r", {"a", "b"}},
-      {"a\r\n\r", {"a", ""}},
+      {"\r", {""}},           {"a\r", {"a"}},         {"a\r\r", {"a", ""}},
+      {"a\nb\r", {"a", "b"}}, {"a\r\n\r", {"a", ""}},
   };
   TempDir dir;
   for (const auto& [text, lines] : cases) {
@@ -112,19 +125,7 @@ TEST(Lines, RunsHoldWholeLines) {
   std::mt19937 random(11);
   TempDir dir;
   for (int round = 0; round < 20; ++round) {
-    std::string text;
-    const std::size_t size = 60000 + random() % 300000;
-    while (text.size() < size) {
-      switch (random() % 6) {
-        case 0: text += "\r\n"; break;
-        case 1: text += '\r'; break;
-        case 2: text += '\n'; break;
-        case 3: text.append(random() % 100000, 'x'); break;
-        default: text.append(random() % 40, 'a' + round); break;
-      }
-    }
-    text[65535] = '\r';
-    text[65536] = '\n';
+    const std::string text = RandomLines(random);
     WriteFile(dir / "f.kal", text);
     LineReader reader;
     ASSERT_FALSE(reader.Open(dir / "f.kal"));
