@@ -13,20 +13,13 @@
 
 #include "calibration/kal_scan.h"
 #include "control/state.h"
+#include "fuzz_check.h"
 #include "mapfile/map_writer.h"
 #include "platform/line_reader.h"
 
 namespace {
 
 using kal2map::State;
-
-#define FUZZ_CHECK(condition)                                                            \
-  do {                                                                                   \
-    if (!(condition)) {                                                                  \
-      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
-      std::abort();                                                                      \
-    }                                                                                    \
-  } while (0)
 
 // Thirty full point sections: converting this first leaves every row of the table used.
 std::string FullFile() {

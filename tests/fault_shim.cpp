@@ -27,14 +27,14 @@ struct Fault {
 Fault TheFault() {
   static Fault fault = [] {
     Fault f;
-    static char spec[4096];
+    static char setting[4096];
     const char* env = std::getenv("KAL2MAP_FAULT");
-    if (env == nullptr || std::strlen(env) >= sizeof spec) return f;
-    std::strcpy(spec, env);
-    char* colon = std::strchr(spec, ':');
+    if (env == nullptr || std::strlen(env) >= sizeof setting) return f;
+    std::strcpy(setting, env);
+    char* colon = std::strchr(setting, ':');
     if (colon == nullptr) return f;
     *colon = '\0';
-    f.kind = spec;
+    f.kind = setting;
     f.text = colon + 1;
     for (long& n : written_to_full) n = -1;
     return f;
