@@ -6,29 +6,10 @@
 
 #include "platform/errno_text.h"
 #include "platform/text.h"
+#include "platform/utf16.h"
 
 namespace kal2map {
 namespace {
-
-std::string ToUtf8(std::wstring_view wide) {
-  if (wide.empty()) return {};
-  // Unpaired surrogates, which NTFS names may hold, become U+FFFD instead of failing.
-  const int size = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                         nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<std::size_t>(size), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), size,
-                        nullptr, nullptr);
-  return utf8;
-}
-
-std::wstring ToWide(std::string_view utf8) {
-  if (utf8.empty()) return {};
-  const int size =
-      ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(size), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), size);
-  return wide;
-}
 
 // The system's text in the user's language, which is what a German Windows user reads.
 std::string SystemText(DWORD code) {

@@ -7,7 +7,7 @@ constexpr Font kDefault{};
 constexpr Font kArialSmall{825, false};
 constexpr Font kArialBold{975, true};
 
-constexpr std::array<ControlSpec, kControlCount> kControls = {{
+constexpr std::array<ControlLayout, kControlCount> kControls = {{
     {"Command_Ende", Kind::kPushButton, "Ende", {3600, 3480, 1095, 495}, kDefault},
     {"Command_konv", Kind::kPushButton, "Konvertieren", {240, 3480, 1335, 495}, kDefault},
     {"Label1", Kind::kLabel, "Label1", {120, 120, 4935, 2055}, kArialSmall},
@@ -36,7 +36,7 @@ int Scale(long long value, long long numerator, long long denominator) {
 
 }  // namespace
 
-const std::array<ControlSpec, kControlCount>& Controls() { return kControls; }
+const std::array<ControlLayout, kControlCount>& Controls() { return kControls; }
 
 Rect ClientRect(Control control) {
   Rect rect = kControls[control].rect;

@@ -50,7 +50,7 @@ enum Control {
   kControlCount
 };
 
-struct ControlSpec {
+struct ControlLayout {
   std::string_view name;
   Kind kind;
   std::string_view text;  // UTF-8, the text the control is created with
@@ -58,7 +58,7 @@ struct ControlSpec {
   Font font;
 };
 
-const std::array<ControlSpec, kControlCount>& Controls();
+const std::array<ControlLayout, kControlCount>& Controls();
 
 // The designed position of `control` relative to the client area.
 Rect ClientRect(Control control);

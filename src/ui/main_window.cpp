@@ -5,10 +5,10 @@
 #include <algorithm>
 
 #include "control/batch.h"
+#include "platform/utf16.h"
 #include "ui/dpi.h"
 #include "ui/form_texts.h"
 #include "ui/resource.h"
-#include "ui/wide_text.h"
 
 namespace kal2map::ui {
 namespace {
@@ -88,11 +88,11 @@ void MainWindow::Open() {
     window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     window_class.lpszClassName = kClassName;
     RegisterClassExW(&window_class);
-    CreateWindowExW(kWindowExStyle, kClassName, Widen(kCaption).c_str(), kWindowStyle,
+    CreateWindowExW(kWindowExStyle, kClassName, ToWide(kCaption).c_str(), kWindowStyle,
                     CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
                     instance_, this);
     if (window_ == nullptr) {
-      MessageBoxW(nullptr, L"Das Fenster konnte nicht erstellt werden.", Widen(kCaption).c_str(),
+      MessageBoxW(nullptr, L"Das Fenster konnte nicht erstellt werden.", ToWide(kCaption).c_str(),
                   MB_OK | MB_ICONERROR);
       ExitProcess(1);
     }
@@ -103,7 +103,7 @@ void MainWindow::Open() {
 }
 
 void MainWindow::SetMessageLine(const std::string& text) {
-  SetWindowTextW(Item(message_Label), Widen(text).c_str());
+  SetWindowTextW(Item(message_Label), ToWide(text).c_str());
   FitMessageLine();
   // A long run blocks the window; repaint now so the user sees it progress.
   UpdateWindow(Item(message_Label));
@@ -208,11 +208,11 @@ void MainWindow::Form_Load() {
   SetMessageLine("");
   SendMessageW(Item(Option1), BM_SETCHECK, BST_CHECKED, 0);
   Option1_Click(0);
-  SetWindowTextW(Item(Label1), Widen(InstructionText()).c_str());
+  SetWindowTextW(Item(Label1), ToWide(InstructionText()).c_str());
   ApplyExtChoice();
   HMENU system_menu = GetSystemMenu(window_, FALSE);
   AppendMenuW(system_menu, MF_SEPARATOR, 0, nullptr);
-  AppendMenuW(system_menu, MF_STRING, IDM_EXT_CHOICE, Widen(kExtChoiceMenuText).c_str());
+  AppendMenuW(system_menu, MF_STRING, IDM_EXT_CHOICE, ToWide(kExtChoiceMenuText).c_str());
 }
 
 void MainWindow::Form_Resize() {
@@ -229,7 +229,7 @@ void MainWindow::Command_konv_Click() {
   const RunReport report = ConvertAll(state_, *this);
   SetCursor(previous);
   if (!report.ok()) {
-    MessageBoxW(window_, Widen(FailureMessage(report)).c_str(), Widen(kCaption).c_str(),
+    MessageBoxW(window_, ToWide(FailureMessage(report)).c_str(), ToWide(kCaption).c_str(),
                 MB_OK | MB_ICONWARNING);
   }
 }
@@ -237,7 +237,7 @@ void MainWindow::Command_konv_Click() {
 void MainWindow::Command_Ende_Click() { DestroyWindow(window_); }
 
 void MainWindow::Option1_Click(int index) {
-  state_.BitmapExt = ExtensionForOption(Narrow(TextOf(Item(Option1 + index))));
+  state_.BitmapExt = ExtensionForOption(ToUtf8(TextOf(Item(Option1 + index))));
 }
 
 void MainWindow::ExtChoice_Click() {
@@ -265,7 +265,7 @@ void MainWindow::CreateControls() {
   for (int i = 0; i < kControlCount; ++i) {
     const Control control = Control(i);
     controls_[i] = CreateWindowExW(
-        0, ClassFor(control), Widen(Controls()[i].text).c_str(), StyleFor(control), 0, 0, 0, 0,
+        0, ClassFor(control), ToWide(Controls()[i].text).c_str(), StyleFor(control), 0, 0, 0, 0,
         window_, reinterpret_cast<HMENU>(INT_PTR{kFirstControlId + i}), instance_, nullptr);
     SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(control)), FALSE);
   }
