@@ -8,7 +8,7 @@
 
 #include "calibration/kal_scan.h"
 #include "calibration/point_fields.h"
-#include "control/state.h"
+#include "record/state.h"
 #include "kal_text.h"
 #include "mapfile/map_writer.h"
 
@@ -66,7 +66,7 @@ void BM_ConvertSheetInMemory(benchmark::State& run) {
   InitState(state, std::filesystem::temp_directory_path());
   for (auto _ : run) {
     ReadKalText(state, text);
-    benchmark::DoNotOptimize(BuildMap(state, state.PointCount));
+    benchmark::DoNotOptimize(BuildMap(state));
   }
 }
 BENCHMARK(BM_ConvertSheetInMemory);

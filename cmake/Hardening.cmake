@@ -1,8 +1,5 @@
-# Sanitizer and fuzzing builds. Included before any target, so the flags reach the core, the
-# programs and the tests alike.
-option(KAL2MAP_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
-option(KAL2MAP_FUZZ "Build the libFuzzer targets in fuzz/ (needs clang)" OFF)
-set(KAL2MAP_FUZZ_SECONDS 60 CACHE STRING "How long each fuzz target runs under ctest")
+# Sanitizer and fuzzing builds (KAL2MAP_SANITIZE, KAL2MAP_FUZZ). Included before any target, so
+# the flags reach the core, the programs and the tests alike.
 
 if(KAL2MAP_SANITIZE OR KAL2MAP_FUZZ)
   # Any report must fail the run, not scroll past in a log.

@@ -12,10 +12,11 @@
 #include <vector>
 
 #include "calibration/kal_scan.h"
-#include "control/state.h"
 #include "fuzz_check.h"
 #include "mapfile/map_writer.h"
 #include "platform/line_reader.h"
+#include "record/map_format.h"
+#include "record/state.h"
 
 namespace {
 
@@ -39,7 +40,6 @@ struct States {
     kal2map::InitState(clean, "/");
     used = clean;
     kal2map::ReadKalText(used, FullFile());
-    kal2map::BuildMap(used, used.PointCount);
   }
 };
 
@@ -54,23 +54,22 @@ std::vector<std::string_view> SplitCrLf(std::string_view map) {
   return lines;
 }
 
-void CheckShape(const State& state, const std::string& map) {
+void CheckShape(const std::string& map) {
   const std::vector<std::string_view> lines = SplitCrLf(map);
   FUZZ_CHECK(lines.size() == 43);
   for (std::string_view line : lines) {
     FUZZ_CHECK(line.find_first_of("\r\n") == std::string_view::npos);
   }
-  const auto& t = state.Template;
-  FUZZ_CHECK(lines[0] == t[1]);
-  for (int k = 4; k <= 9; ++k) FUZZ_CHECK(lines[k - 1] == t[k]);
-  for (int k = 40; k <= 43; ++k) FUZZ_CHECK(lines[k - 1] == t[k]);
+  namespace format = kal2map::map_format;
+  FUZZ_CHECK(lines[0] == format::kHeaderLine);
+  for (int k = 4; k <= 9; ++k) FUZZ_CHECK(lines[k - 1] == format::kLinesAfterImage[k - 4]);
+  for (int k = 40; k <= 43; ++k) FUZZ_CHECK(lines[k - 1] == format::kClosingLines[k - 40]);
   for (int k = 10; k <= 39; ++k) {
     const int point = k - 9;
     const std::string head =
         std::string("Point") + char('0' + point / 10) + char('0' + point % 10) + ",xy,";
     FUZZ_CHECK(lines[k - 1].substr(0, head.size()) == head);
   }
-  FUZZ_CHECK(state.PointCount >= 0 && state.PointCount <= kal2map::kMaxPoints);
 }
 
 // The file reader must cut the same lines as the in-memory splitter the conversion above used.
@@ -101,21 +100,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   State fresh = states.clean;
   kal2map::ReadKalText(fresh, text);
-  const std::string map = kal2map::BuildMap(fresh, fresh.PointCount);
-  CheckShape(fresh, map);
-  // Writing the same state again gives the same file: padded cells already have their width.
-  FUZZ_CHECK(kal2map::BuildMap(fresh, fresh.PointCount) == map);
+  const std::string map = kal2map::BuildMap(fresh);
+  CheckShape(map);
+  // Writing the same record again gives the same file.
+  FUZZ_CHECK(kal2map::BuildMap(fresh) == map);
 
   State after_other_file = states.used;
   kal2map::ReadKalText(after_other_file, text);
-  FUZZ_CHECK(kal2map::BuildMap(after_other_file, after_other_file.PointCount) == map);
+  FUZZ_CHECK(kal2map::BuildMap(after_other_file) == map);
 
   // A chosen image extension always ends the reference, when the file has one.
   State with_ext = states.clean;
   with_ext.BitmapExt = ".png";
   kal2map::ReadKalText(with_ext, text);
-  const std::string ext_map = kal2map::BuildMap(with_ext, with_ext.PointCount);
-  CheckShape(with_ext, ext_map);
+  const std::string ext_map = kal2map::BuildMap(with_ext);
+  CheckShape(ext_map);
   const std::string_view line3 = SplitCrLf(ext_map)[2];
   FUZZ_CHECK(line3.empty() || line3.ends_with(".png"));
 

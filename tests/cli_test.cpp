@@ -15,10 +15,11 @@
 namespace kal2map {
 namespace {
 
-using testing::Listing;
-using testing::ReadFile;
-using testing::TempDir;
-using testing::WriteFile;
+using test::Listing;
+using test::ReadFile;
+using test::TempDir;
+using test::U8;
+using test::WriteFile;
 
 // Absolute, so that they also hold when the tests run in a folder on another drive.
 const std::filesystem::path kCli = std::filesystem::absolute(KAL2MAP_CLI);
@@ -31,8 +32,6 @@ const std::string kSep = "\\";
 #else
 const std::string kSep = "/";
 #endif
-
-std::filesystem::path U8(std::string_view utf8) { return std::u8string(utf8.begin(), utf8.end()); }
 
 struct Outcome {
   int status;

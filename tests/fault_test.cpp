@@ -27,10 +27,10 @@ namespace kal2map {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::Listing;
-using testing::ReadFile;
-using testing::TempDir;
-using testing::WriteFile;
+using test::Listing;
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
 
 const fs::path kExamples = KAL2MAP_EXAMPLES;
 constexpr bool kSanitized = KAL2MAP_SANITIZED;  // slower, and the allocator keeps freed memory

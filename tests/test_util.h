@@ -1,4 +1,4 @@
-// Helpers for tests that touch the file system.
+// Helpers shared by the tests: folders and files, names in any script, a window that records.
 #pragma once
 
 #include <filesystem>
@@ -6,8 +6,12 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <string_view>
+#include <vector>
 
-namespace kal2map::testing {
+#include "control/window.h"
+
+namespace kal2map::test {
 
 // A fresh folder below the system's temporary folder, removed with everything in it.
 class TempDir {
@@ -47,6 +51,27 @@ inline std::string ReadFile(const std::filesystem::path& path) {
   return bytes.str();
 }
 
+// A path from UTF-8 text, whatever the system's own encoding of names.
+inline std::filesystem::path U8(std::string_view utf8) {
+  return std::u8string(utf8.begin(), utf8.end());
+}
+
+// The window of a test: remembers what the program showed, in order.
+class RecordingWindow : public Window {
+ public:
+  void Open() override {
+    ++opened;
+    events.push_back("open");
+  }
+  void SetMessageLine(const std::string& text) override {
+    messages.push_back(text);
+    events.push_back(text);
+  }
+  int opened = 0;
+  std::vector<std::string> messages;
+  std::vector<std::string> events;  // "open" and the messages
+};
+
 // Names in `folder`, sorted, as one text ("a.kal b.map").
 inline std::string Listing(const std::filesystem::path& folder) {
   std::vector<std::string> names;
@@ -59,4 +84,4 @@ inline std::string Listing(const std::filesystem::path& folder) {
   return text;
 }
 
-}  // namespace kal2map::testing
+}  // namespace kal2map::test

@@ -8,7 +8,7 @@
 namespace kal2map {
 
 void ClearPoints(State& state) {
-  // A read that failed before the writer ran may leave a count above the table's size.
+  // The count of the previous file may exceed the table; its rows do not.
   const std::int64_t used = std::min(state.PointCount, kMaxPoints);
   for (std::int64_t r = 1; r <= used; ++r) {
     for (int c = PixelX; c <= LonMin; ++c) state.Points[r][c].clear();

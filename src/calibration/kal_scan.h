@@ -5,7 +5,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "control/state.h"
+#include "record/state.h"
 
 namespace kal2map {
 

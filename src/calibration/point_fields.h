@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "control/state.h"
+#include "record/state.h"
 
 namespace kal2map {
 

@@ -8,7 +8,8 @@
 
 #include "cli/options.h"
 #include "control/batch.h"
-#include "control/state.h"
+#include "control/kal_names.h"
+#include "record/state.h"
 #include "control/window.h"
 #include "platform/files.h"
 #include "platform/text.h"

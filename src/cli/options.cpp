@@ -37,14 +37,6 @@ bool IsValidExtension(const std::filesystem::path& ext) {
   return true;
 }
 
-bool HasKalExtension(const std::filesystem::path& path) {
-  const String name = path.filename().native();
-  if (name.size() < 4) return false;
-  const auto lower = [](String::value_type c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
-  return name[name.size() - 4] == '.' && lower(name[name.size() - 3]) == 'k' &&
-         lower(name[name.size() - 2]) == 'a' && lower(name[name.size() - 1]) == 'l';
-}
-
 Options ParseOptions(const std::vector<std::filesystem::path>& args) {
   Options options;
   const String ext_eq = std::filesystem::path("--ext=").native();

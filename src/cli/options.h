@@ -21,7 +21,5 @@ Options ParseOptions(const std::vector<std::filesystem::path>& args);
 // ".EXT" with 1 to 10 ASCII letters or digits.
 bool IsValidExtension(const std::filesystem::path& ext);
 
-// ASCII case-insensitive ".kal" at the end of the file name.
-bool HasKalExtension(const std::filesystem::path& path);
 
 }  // namespace kal2map

@@ -46,13 +46,5 @@ TEST(ParseOptions, Words) {
     EXPECT_EQ(options.paths.size(), c.paths) << args;
   }
 }
-
-TEST(HasKalExtension, AsciiLettersInAnyCase) {
-  EXPECT_TRUE(HasKalExtension("dir/a.KaL"));
-  EXPECT_TRUE(HasKalExtension(".kal"));
-  EXPECT_FALSE(HasKalExtension("a.kal.txt"));
-  EXPECT_FALSE(HasKalExtension("kal"));
-}
-
 }  // namespace
 }  // namespace kal2map

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "calibration/kal_scan.h"
+#include "control/kal_names.h"
 #include "mapfile/map_writer.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -12,10 +13,17 @@
 namespace kal2map {
 namespace {
 
-template <typename Char>
-Char AsciiLower(Char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<Char>(c + ('a' - 'A')) : c;
-}
+class BatchErrorCategory : public std::error_category {
+ public:
+  const char* name() const noexcept override { return "kal2map-batch"; }
+  std::string message(int code) const override {
+    switch (static_cast<BatchError>(code)) {
+      case BatchError::kMapNameTaken:
+        return "Gleichnamige map-Datei wurde schon aus einer anderen kal-Datei erstellt";
+    }
+    return "Unbekannter Fehler";
+  }
+};
 
 std::string CreatedMessage(const std::filesystem::path& map) {
   return PathText(map) + " wurde erstellt.";
@@ -30,7 +38,7 @@ void ConvertCurrent(State& state, Window& window, RunReport& report) {
     ec = ReadKal(state, state.KalPath);
     if (!ec) {
       failed = state.MapPath;
-      ec = WriteMap(state, state.MapPath, state.PointCount);
+      ec = WriteMap(state, state.MapPath);
     }
   } catch (const std::bad_alloc&) {
     ec = std::make_error_code(std::errc::not_enough_memory);
@@ -54,21 +62,15 @@ void ReportOutcome(const State& state, Window& window, const RunReport& report) 
 
 }  // namespace
 
-std::filesystem::path MapNameFor(const std::filesystem::path& name) {
-  using String = std::filesystem::path::string_type;
-  const String& text = name.native();
-  String lower = text;
-  for (auto& c : lower) c = AsciiLower(c);
-  const String kal = std::filesystem::path(".kal").native();
-  std::size_t p = lower.find(kal);
-  String base = (p == String::npos || p == 0) ? text : text.substr(0, p);
-  return std::filesystem::path(base + std::filesystem::path(".map").native());
+std::error_code MakeError(BatchError e) {
+  static const BatchErrorCategory category;
+  return {static_cast<int>(e), category};
 }
 
 RunReport ConvertFolder(State& state, Window& window) {
   RunReport report;
   std::error_code ec;
-  const auto names = ListKalFiles(state.WorkFolder, ec);
+  const auto names = ListFolder(state.WorkFolder, IsKalName, ec).files;
   if (ec) report.failures.push_back({state.WorkFolder, ec});
   std::filesystem::path last_written = state.MapPath;
   // "a.kal" and "a.kal.kal" (or "a.KAL" on POSIX) share one map name; the second would
@@ -79,7 +81,7 @@ RunReport ConvertFolder(State& state, Window& window) {
     const std::filesystem::path map_name = MapNameFor(name);
     if (!map_names.insert(map_name).second) {
       ++report.found;
-      report.failures.push_back({state.KalPath, MakeError(FileError::kMapNameTaken)});
+      report.failures.push_back({state.KalPath, MakeError(BatchError::kMapNameTaken)});
       continue;
     }
     state.MapPath = state.WorkFolder / map_name;

@@ -5,8 +5,8 @@
 #include <system_error>
 #include <vector>
 
-#include "control/state.h"
 #include "control/window.h"
+#include "record/state.h"
 
 namespace kal2map {
 
@@ -35,8 +35,10 @@ RunReport ConvertFolder(State& state, Window& window);
 // Converts one calibration file into a map beside it; the message line as for a folder.
 RunReport ConvertFile(State& state, Window& window, const std::filesystem::path& kal_path);
 
-// Map file name for a calibration file name: everything before the first ".kal" (in any
-// letter case) and ".map"; the whole name and ".map" when it starts with ".kal" or has none.
-std::filesystem::path MapNameFor(const std::filesystem::path& name);
+// Failures of a run that no system call reports.
+enum class BatchError {
+  kMapNameTaken = 1,  // another calibration file of the same run already wrote this map
+};
+std::error_code MakeError(BatchError e);
 
 }  // namespace kal2map

@@ -4,23 +4,17 @@
 
 #include "platform/files.h"
 #include "platform/text.h"
+#include "record/map_format.h"
 #include "test_util.h"
 
 namespace kal2map {
 namespace {
 
-using testing::Listing;
-using testing::ReadFile;
-using testing::TempDir;
-using testing::WriteFile;
-
-class RecordingWindow : public Window {
- public:
-  void Open() override { ++opened; }
-  void SetMessageLine(const std::string& text) override { messages.push_back(text); }
-  int opened = 0;
-  std::vector<std::string> messages;
-};
+using test::Listing;
+using test::ReadFile;
+using test::RecordingWindow;
+using test::TempDir;
+using test::WriteFile;
 
 const char kKarte[] =
     "[Map]\r\nBitmap = Karte.png\r\n[Calibration Point1]\r\nLatitude = 52.5\r\n"
@@ -40,23 +34,7 @@ struct BatchTest : ::testing::Test {
   RecordingWindow window;
 };
 
-TEST(MapNameFor, KeepsTheNameBeforeTheFirstKal) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"Karte.kal", "Karte.map"},
-      {"KARTE.KAL", "KARTE.map"},
-      {"a.kal.kal", "a.map"},
-      {"Stadt.kalender.kal", "Stadt.map"},
-      {".kal", ".kal.map"},
-      {"Karte.KaL", "Karte.map"},
-      {"x", "x.map"},
-      {"Über.kal", "Über.map"},
-  };
-  for (const auto& [name, map] : cases) {
-    EXPECT_EQ(MapNameFor(std::filesystem::u8path(name)), std::filesystem::u8path(map)) << name;
-  }
-}
-
-TEST_F(BatchTest, ConvertsOneFileAsTheWholeJobDescribes) {
+TEST_F(BatchTest, ConvertsAFolderOfOneFileIntoItsMapAndNamesIt) {
   WriteFile(dir / "Karte.kal", kKarte);
   RunReport report = ConvertAll(state, window);
   EXPECT_TRUE(report.ok());
@@ -69,7 +47,7 @@ TEST_F(BatchTest, ConvertsOneFileAsTheWholeJobDescribes) {
   EXPECT_EQ(Line(map, 11),
             "Point02,xy,  500,  600,in, deg,  52,  24,N,  13,  18,E, grid,   ,           ,"
             "           ,N");
-  EXPECT_EQ(Line(map, 12), state.Template[12]);
+  EXPECT_EQ(Line(map, 12), map_format::EmptyPointLine(3));
   ASSERT_FALSE(window.messages.empty());
   EXPECT_EQ(window.messages.back(), PathText(dir / "Karte.map") + " wurde erstellt.");
   EXPECT_EQ(state.MapPath, dir / "Karte.map");
@@ -134,7 +112,7 @@ TEST_F(BatchTest, TwoCalibrationFilesForOneMapKeepTheFirstMap) {
   EXPECT_EQ(report.written, 1u);
   ASSERT_EQ(report.failures.size(), 1u);
   EXPECT_EQ(report.failures[0].path, dir / "a.kal.kal");
-  EXPECT_EQ(report.failures[0].error, MakeError(FileError::kMapNameTaken));
+  EXPECT_EQ(report.failures[0].error, MakeError(BatchError::kMapNameTaken));
   EXPECT_EQ(Line(ReadFile(dir / "a.map"), 2), "karte.png");
   EXPECT_EQ(window.messages.back(), PathText(dir / "a.map") + " wurde erstellt.");
 }

@@ -2,8 +2,8 @@
 
 #include <filesystem>
 
-#include "control/state.h"
 #include "control/window.h"
+#include "record/state.h"
 
 namespace kal2map {
 

@@ -3,12 +3,30 @@
 #include <algorithm>
 
 #include "platform/files.h"
+#include "record/map_format.h"
 
 namespace kal2map {
+
+using map_format::kBeforeLatitude;
+using map_format::kBeforePixelX;
+using map_format::kBetweenCells;
+using map_format::kDegreeWidth;
+using map_format::kEastTail;
+using map_format::kLineEnd;
+using map_format::kNorthBeforeLongitude;
+using map_format::kPixelWidth;
+using map_format::kPointPrefix;
+using map_format::kSouthBeforeLongitude;
+using map_format::kWestTail;
+
 namespace {
 
-void PadInPlace(std::string& cell, std::size_t width) {
-  if (cell.size() < width) cell.insert(0, width - cell.size(), ' ');
+// A copy of `cell` with blanks in front up to `width`; a longer cell stays whole.
+std::string Padded(std::string_view cell, std::size_t width) {
+  std::string padded;
+  if (cell.size() < width) padded.assign(width - cell.size(), ' ');
+  padded.append(cell);
+  return padded;
 }
 
 // Degree text as written: a negative value loses its sign and turns the hemisphere letter
@@ -18,52 +36,40 @@ struct Degrees {
   bool negative = false;
 };
 
-Degrees WrittenDegrees(const std::string& padded_cell, std::size_t width) {
-  std::size_t first = padded_cell.find_first_not_of(' ');
-  if (first == std::string::npos || padded_cell[first] != '-') return {padded_cell, false};
-  std::string magnitude = padded_cell.substr(first + 1);
+Degrees WrittenDegrees(const std::string& cell, std::size_t width) {
+  std::string padded = Padded(cell, width);
+  std::size_t first = padded.find_first_not_of(' ');
+  if (first == std::string::npos || padded[first] != '-') return {std::move(padded), false};
+  std::string magnitude = padded.substr(first + 1);
   if (magnitude.empty()) magnitude = "0";  // "-.5" is minus half a degree
-  PadInPlace(magnitude, width);
-  return {magnitude, true};
+  return {Padded(magnitude, width), true};
 }
 
 void AppendLine(std::string& out, std::string_view line) {
   out.append(line);
-  out.append("\r\n");
+  out.append(kLineEnd);
 }
 
-void AppendPointLine(std::string& out, State& state, std::int64_t i) {
-  const auto& piece = state.PointPieces;
-  PointRow& row = state.Points[i];
-  PadInPlace(row[PixelX], 4);
-  PadInPlace(row[PixelY], 4);
-  PadInPlace(row[LatDeg], 3);
-  PadInPlace(row[LonDeg], 3);
-  const Degrees lat = WrittenDegrees(row[LatDeg], 3);
-  const Degrees lon = WrittenDegrees(row[LonDeg], 3);
-
-  out += piece[1];
+void AppendPointLine(std::string& out, const PointRow& row, std::int64_t i) {
+  const Degrees lat = WrittenDegrees(row[LatDeg], kDegreeWidth);
+  const Degrees lon = WrittenDegrees(row[LonDeg], kDegreeWidth);
+  out += kPointPrefix;
   if (i < 10) out += '0';
   out += std::to_string(i);
-  out += piece[2];
-  out += row[PixelX];
-  out += piece[3];
-  out += row[PixelY];
-  out += piece[4];
+  out += kBeforePixelX;
+  out += Padded(row[PixelX], kPixelWidth);
+  out += kBetweenCells;
+  out += Padded(row[PixelY], kPixelWidth);
+  out += kBeforeLatitude;
   out += lat.text;
-  out += piece[5];
+  out += kBetweenCells;
   out += row[LatMin];
-  out += lat.negative ? ",S, " : piece[6];
+  out += lat.negative ? kSouthBeforeLongitude : kNorthBeforeLongitude;
   out += lon.text;
-  out += piece[7];
+  out += kBetweenCells;
   out += row[LonMin];
-  if (lon.negative) {
-    out += ",W";
-    out.append(piece[8], 2);
-  } else {
-    out += piece[8];
-  }
-  out += "\r\n";
+  out += lon.negative ? kWestTail : kEastTail;
+  out += kLineEnd;
 }
 
 }  // namespace
@@ -89,25 +95,24 @@ std::string LowerAnsi(std::string_view text) {
   return lower;
 }
 
-std::string BuildMap(State& state, std::int64_t& point_count) {
-  if (point_count > kMaxPoints) point_count = kMaxPoints;
-  const std::int64_t n = std::max<std::int64_t>(point_count, 0);
-  const auto& t = state.Template;
-
+std::string BuildMap(const State& state) {
+  const std::int64_t n = std::clamp<std::int64_t>(state.PointCount, 0, kMaxPoints);
   std::string out;
   out.reserve(4096 + state.BitmapName.size() * 2);
-  AppendLine(out, t[1]);
+  AppendLine(out, map_format::kHeaderLine);
   AppendLine(out, LowerAnsi(FileNamePart(state.BitmapName)));
   AppendLine(out, state.BitmapName);
-  for (int slot = 4; slot <= 9; ++slot) AppendLine(out, t[slot]);
-  for (std::int64_t i = 1; i <= n; ++i) AppendPointLine(out, state, i);
-  for (std::int64_t slot = n + 10; slot <= 43; ++slot) AppendLine(out, t[slot]);
+  for (std::string_view line : map_format::kLinesAfterImage) AppendLine(out, line);
+  for (std::int64_t i = 1; i <= n; ++i) AppendPointLine(out, state.Points[i], i);
+  for (std::int64_t i = n + 1; i <= kMaxPoints; ++i) {
+    AppendLine(out, map_format::EmptyPointLine(static_cast<int>(i)));
+  }
+  for (std::string_view line : map_format::kClosingLines) AppendLine(out, line);
   return out;
 }
 
-std::error_code WriteMap(State& state, const std::filesystem::path& map_path,
-                         std::int64_t& point_count) {
-  return ReplaceFileContents(map_path, BuildMap(state, point_count));
+std::error_code WriteMap(const State& state, const std::filesystem::path& map_path) {
+  return ReplaceFileContents(map_path, BuildMap(state));
 }
 
 }  // namespace kal2map

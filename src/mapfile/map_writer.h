@@ -1,23 +1,20 @@
 #pragma once
 
-#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
 #include <system_error>
 
-#include "control/state.h"
+#include "record/state.h"
 
 namespace kal2map {
 
-// Builds the 43 lines of the map file for the current point table and writes them to
-// `map_path`, replacing an existing map only once the new one is complete. Lowers
-// `point_count` to kMaxPoints and pads the pixel and degree cells in place.
-std::error_code WriteMap(State& state, const std::filesystem::path& map_path,
-                         std::int64_t& point_count);
+// Writes the map of the record's current file to `map_path`, replacing an existing map only
+// once the new one is complete. Of more than kMaxPoints points the first kMaxPoints are written.
+std::error_code WriteMap(const State& state, const std::filesystem::path& map_path);
 
-// The map file's bytes, each line ended by CR LF; the same side effects on the state as WriteMap.
-std::string BuildMap(State& state, std::int64_t& point_count);
+// The map file's bytes, map_format::kLineCount lines each ended by CR LF.
+std::string BuildMap(const State& state);
 
 // Everything after the last backslash of `path`; only the backslash separates.
 std::string FileNamePart(const std::string& path);

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "mapfile/map_template.h"
+#include "record/map_format.h"
 
 namespace kal2map {
 namespace {
@@ -17,21 +17,22 @@ std::vector<std::string> Lines(const std::string& file) {
   return lines;
 }
 
-State Filled() {
-  State state;
-  FillTemplate(state);
-  return state;
+// Line k (1-based) of a map whose points are all empty, from lines 4 on.
+std::string TemplateLine(int k) {
+  if (k <= 9) return std::string(map_format::kLinesAfterImage[k - 4]);
+  if (k <= 39) return std::string(map_format::EmptyPointLine(k - 9));
+  return std::string(map_format::kClosingLines[k - 40]);
 }
 
 void SetRow(State& state, int r, PointRow row) { state.Points[r] = row; }
 
-TEST(WriteMap, WorkedExampleGivesTheDocumentedLines) {
-  State state = Filled();
+TEST(WriteMap, TwoPointsGiveTheirPointLinesAndTheRestOfTheTemplate) {
+  State state;
   state.BitmapName = "C:\\Karten\\Stadtplan.BMP";
   SetRow(state, 1, {"", "410", " 385", "52", " 9.336", "13", " 30"});
   SetRow(state, 2, {"", "980", " 760", "52", " 30", "13", " 15"});
   state.PointCount = 2;
-  const auto lines = Lines(BuildMap(state, state.PointCount));
+  const auto lines = Lines(BuildMap(state));
   ASSERT_EQ(lines.size(), 43u);
   EXPECT_EQ(lines[0], "OziExplorer Map Data File Version 2.2");
   EXPECT_EQ(lines[1], "stadtplan.bmp");
@@ -42,12 +43,11 @@ TEST(WriteMap, WorkedExampleGivesTheDocumentedLines) {
   EXPECT_EQ(lines[10],
             "Point02,xy,  980,  760,in, deg,  52,  30,N,  13,  15,E, grid,   ,           ,"
             "           ,N");
-  for (int k = 4; k <= 9; ++k) EXPECT_EQ(lines[k - 1], state.Template[k]);
-  for (int k = 12; k <= 43; ++k) EXPECT_EQ(lines[k - 1], state.Template[k]) << k;
-  // The padded cells stay in the table, so writing again gives the same file.
-  EXPECT_EQ(state.Points[1][PixelX], " 410");
-  EXPECT_EQ(state.Points[1][LatDeg], " 52");
-  EXPECT_EQ(state.Points[1][PixelY], " 385");
+  for (int k = 4; k <= 9; ++k) EXPECT_EQ(lines[k - 1], TemplateLine(k));
+  for (int k = 12; k <= 43; ++k) EXPECT_EQ(lines[k - 1], TemplateLine(k)) << k;
+  // The writer pads copies: the table keeps the cells as the reader stored them.
+  EXPECT_EQ(state.Points[1][PixelX], "410");
+  EXPECT_EQ(state.Points[1][LatDeg], "52");
 }
 
 TEST(WriteMap, PointCountDecidesWhereTheTemplateResumes) {
@@ -56,18 +56,18 @@ TEST(WriteMap, PointCountDecidesWhereTheTemplateResumes) {
     std::int64_t clamped;
   };
   for (Case c : {Case{0, 0}, Case{2, 2}, Case{30, 30}, Case{35, 30}, Case{200000, 30}}) {
-    State state = Filled();
+    State state;
     for (int r = 1; r <= kMaxPoints; ++r) SetRow(state, r, {"", "1", " 2", "3", " 4", "5", " 6"});
     state.PointCount = c.count;
-    const auto lines = Lines(BuildMap(state, state.PointCount));
-    EXPECT_EQ(state.PointCount, c.clamped);
+    const auto lines = Lines(BuildMap(state));
+    EXPECT_EQ(state.PointCount, c.count);  // clamped where it is read, not in the record
     ASSERT_EQ(lines.size(), 43u) << c.count;
     for (int k = 10; k <= 43; ++k) {
       if (k - 9 <= c.clamped) {
-        EXPECT_NE(lines[k - 1], state.Template[k]) << c.count << " line " << k;
-        EXPECT_EQ(lines[k - 1].substr(0, 7), state.Template[k].substr(0, 7));
+        EXPECT_NE(lines[k - 1], TemplateLine(k)) << c.count << " line " << k;
+        EXPECT_EQ(lines[k - 1].substr(0, 7), TemplateLine(k).substr(0, 7));
       } else {
-        EXPECT_EQ(lines[k - 1], state.Template[k]) << c.count << " line " << k;
+        EXPECT_EQ(lines[k - 1], TemplateLine(k)) << c.count << " line " << k;
       }
     }
   }
@@ -97,13 +97,13 @@ TEST(WriteMap, CellsArePaddedButNeverCut) {
        "Point01,xy,  a,b,     ,in, deg, 52,5, ,N,   x, ,E, grid,   ,           ,           ,N"},
   };
   for (const Case& c : cases) {
-    State state = Filled();
+    State state;
     SetRow(state, 1, c.row);
     state.PointCount = 1;
-    const auto lines = Lines(BuildMap(state, state.PointCount));
+    const auto lines = Lines(BuildMap(state));
     EXPECT_EQ(lines[9], c.line);
-    // Writing the padded state again changes nothing.
-    EXPECT_EQ(Lines(BuildMap(state, state.PointCount))[9], c.line);
+    // Writing the same record again changes nothing.
+    EXPECT_EQ(Lines(BuildMap(state))[9], c.line);
   }
 }
 
@@ -121,20 +121,20 @@ TEST(WriteMap, ImageNameLines) {
       {"\x8A\x8C\x8E\x9F\xC0\xD7\xDE.JPG", "\x9A\x9C\x9E\xFF\xE0\xD7\xFE.jpg"},
   };
   for (const Case& c : cases) {
-    State state = Filled();
+    State state;
     state.BitmapName = c.bitmap;
-    const auto lines = Lines(BuildMap(state, state.PointCount));
+    const auto lines = Lines(BuildMap(state));
     EXPECT_EQ(lines[1], c.line2) << c.bitmap;
     EXPECT_EQ(lines[2], c.bitmap);
   }
 }
 
 TEST(WriteMap, LongTextsAreWrittenWhole) {
-  State state = Filled();
+  State state;
   state.BitmapName = std::string(100000, 'A') + "\\" + std::string(70000, 'B');
   SetRow(state, 1, {"", std::string(40000, '9'), "", "", "", "", ""});
   state.PointCount = 1;
-  const auto lines = Lines(BuildMap(state, state.PointCount));
+  const auto lines = Lines(BuildMap(state));
   EXPECT_EQ(lines[1], std::string(70000, 'b'));
   EXPECT_NE(lines[9].find(std::string(40000, '9')), std::string::npos);
 }

@@ -12,8 +12,6 @@ class Category : public std::error_category {
         return "Datei ist schreibgeschützt";
       case FileError::kNotRegularFile:
         return "Keine gewöhnliche Datei";
-      case FileError::kMapNameTaken:
-        return "Gleichnamige map-Datei wurde schon aus einer anderen kal-Datei erstellt";
     }
     return "Unbekannter Fehler";
   }

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string_view>
 #include <system_error>
 #include <vector>
@@ -14,7 +15,6 @@ namespace kal2map {
 enum class FileError {
   kWriteProtected = 1,  // an existing file the user has marked read-only
   kNotRegularFile,      // a folder, pipe or device where a file was expected
-  kMapNameTaken,        // another calibration file of the same run already wrote this map
 };
 const std::error_category& FileErrorCategory();
 std::error_code MakeError(FileError e);
@@ -22,11 +22,23 @@ std::error_code MakeError(FileError e);
 // Folder of the running program's executable.
 std::filesystem::path ProgramFolder();
 
-// Names of the ordinary files in `folder` whose names end in ".kal" (ASCII letters in any
-// case), sorted. Folders, pipes and devices are left out, and so are hidden and system files
-// on Windows. A name whose type cannot be determined is kept, so its failure gets reported.
-std::vector<std::filesystem::path> ListKalFiles(const std::filesystem::path& folder,
-                                                std::error_code& ec);
+using NativeName = std::basic_string_view<std::filesystem::path::value_type>;
+
+// What a conversion may visit in one folder, each list sorted by code unit.
+struct FolderListing {
+  // Ordinary files whose names `wanted` accepts. Pipes and devices are left out, and so are
+  // hidden and system files on Windows. A name whose type cannot be determined is kept, so
+  // that its failure gets reported rather than hidden.
+  std::vector<std::filesystem::path> files;
+  // Subfolders that are really below `folder`: no links or junctions, so that no walk can
+  // loop, and none that the system hides (hidden or system on Windows, a leading "." on POSIX).
+  std::vector<std::filesystem::path> folders;
+};
+
+// Lists `folder`. `wanted` sees each file name before a link is followed, so that links among
+// thousands of other files cost nothing.
+FolderListing ListFolder(const std::filesystem::path& folder,
+                         const std::function<bool(NativeName)>& wanted, std::error_code& ec);
 
 // Replaces the file at `path` with `contents` so that it is either the old file or the whole
 // new one: the bytes go to a temporary file in the same folder, which is moved over the old

@@ -15,13 +15,6 @@ namespace {
 
 std::error_code LastError() { return {errno, std::generic_category()}; }
 
-bool EndsWithKal(std::string_view name) {
-  if (name.size() < 4) return false;
-  std::string_view tail = name.substr(name.size() - 4);
-  return tail[0] == '.' && (tail[1] | 0x20) == 'k' && (tail[2] | 0x20) == 'a' &&
-         (tail[3] | 0x20) == 'l';
-}
-
 std::error_code WriteAll(int fd, std::string_view data) {
   while (!data.empty()) {
     ssize_t n = ::write(fd, data.data(), data.size());
@@ -55,14 +48,14 @@ std::filesystem::path ProgramFolder() {
   return exe.parent_path();
 }
 
-std::vector<std::filesystem::path> ListKalFiles(const std::filesystem::path& folder,
-                                                std::error_code& ec) {
+FolderListing ListFolder(const std::filesystem::path& folder,
+                         const std::function<bool(NativeName)>& wanted, std::error_code& ec) {
   ec.clear();
-  std::vector<std::filesystem::path> names;
+  FolderListing listing;
   DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
   if (dir == nullptr) {
     ec = LastError();
-    return names;
+    return listing;
   }
   for (;;) {
     errno = 0;
@@ -71,20 +64,39 @@ std::vector<std::filesystem::path> ListKalFiles(const std::filesystem::path& fol
       if (errno != 0) ec = LastError();
       break;
     }
-    std::string_view name = entry->d_name;
-    if (!EndsWithKal(name)) continue;
-    // The listing usually tells the type; only links and file systems that do not tell cost a
-    // stat, which matters in folders of thousands of sheets.
-    if (entry->d_type != DT_REG) {
+    const std::string_view name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    unsigned char type = entry->d_type;
+    if (type == DT_UNKNOWN) {
+      // Some file systems do not tell the type; lstat does, without following a link.
       struct stat st;
-      if (entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN) continue;
+      // A name that cannot be looked at counts as a link: stat below fails too and the name
+      // is kept, so its failure gets reported.
+      type = DT_LNK;
+      if (::lstat((folder / name).c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) type = DT_DIR;
+        if (S_ISREG(st.st_mode)) type = DT_REG;
+        if (!S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) type = DT_FIFO;
+      }
+    }
+    if (type == DT_DIR) {
+      if (name.front() != '.') listing.folders.emplace_back(name);
+      continue;
+    }
+    if (!wanted(name)) continue;
+    // The listing usually tells the type; only links cost a stat, which matters in folders of
+    // thousands of sheets.
+    if (type != DT_REG) {
+      struct stat st;
+      if (type != DT_LNK) continue;
       if (::stat((folder / name).c_str(), &st) == 0 && !S_ISREG(st.st_mode)) continue;
     }
-    names.emplace_back(name);
+    listing.files.emplace_back(name);
   }
   ::closedir(dir);
-  std::sort(names.begin(), names.end());
-  return names;
+  std::sort(listing.files.begin(), listing.files.end());
+  std::sort(listing.folders.begin(), listing.folders.end());
+  return listing;
 }
 
 std::error_code ReplaceFileContents(const std::filesystem::path& path, std::string_view contents) {

@@ -13,10 +13,10 @@
 namespace kal2map {
 namespace {
 
-using testing::Listing;
-using testing::ReadFile;
-using testing::TempDir;
-using testing::WriteFile;
+using test::Listing;
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
 
 std::vector<std::string> Names(const std::vector<std::filesystem::path>& paths) {
   std::vector<std::string> names;
@@ -24,34 +24,45 @@ std::vector<std::string> Names(const std::vector<std::filesystem::path>& paths) 
   return names;
 }
 
-TEST(ListKalFiles, OrdinaryFilesEndingInKalInAnyCase) {
+bool AnyName(NativeName) { return true; }
+
+TEST(ListFolder, OrdinaryFilesTheCallerWantsAndRealSubfolders) {
   TempDir dir;
-  for (const char* name :
-       {"b.kal", "A.KAL", "c.Kal", ".kal", "x.kal.bak", "y.kalx", "kal", "z.map"}) {
+  for (const char* name : {"b.kal", "A.KAL", ".kal", "z.map", "skipped.txt"}) {
     WriteFile(dir / name, "");
   }
-  std::filesystem::create_directory(dir / "folder.kal");
+  for (const char* name : {"folder.kal", "sub", ".git"})
+    std::filesystem::create_directory(dir / name);
 #ifndef _WIN32
   ASSERT_EQ(::mkfifo((dir / "pipe.kal").c_str(), 0600), 0);
   std::filesystem::create_symlink(dir / "b.kal", dir / "link.kal");
   std::filesystem::create_symlink(dir / "gone", dir / "dangling.kal");
+  std::filesystem::create_directory_symlink(dir / "sub", dir / "loop");
 #endif
+  const auto wanted = [](NativeName name) {
+    return name.find('.') != NativeName::npos &&
+           name.substr(name.size() - 4) != NativeName(std::filesystem::path(".txt").native());
+  };
   std::error_code ec;
-  auto names = Names(ListKalFiles(dir.path(), ec));
+  const FolderListing listing = ListFolder(dir.path(), wanted, ec);
   EXPECT_FALSE(ec);
 #ifdef _WIN32
-  EXPECT_EQ(names, (std::vector<std::string>{".kal", "A.KAL", "b.kal", "c.Kal"}));
+  EXPECT_EQ(Names(listing.files), (std::vector<std::string>{".kal", "A.KAL", "b.kal", "z.map"}));
+  EXPECT_EQ(Names(listing.folders), (std::vector<std::string>{".git", "folder.kal", "sub"}));
 #else
-  // A dangling link stays in the list so that its failure is reported, not hidden.
-  EXPECT_EQ(names, (std::vector<std::string>{".kal", "A.KAL", "b.kal", "c.Kal", "dangling.kal",
-                                             "link.kal"}));
+  // A dangling link stays in the list so that its failure is reported, not hidden. A link to
+  // a folder is no subfolder: following it could loop.
+  EXPECT_EQ(Names(listing.files), (std::vector<std::string>{".kal", "A.KAL", "b.kal",
+                                                            "dangling.kal", "link.kal", "z.map"}));
+  EXPECT_EQ(Names(listing.folders), (std::vector<std::string>{"folder.kal", "sub"}));
 #endif
 }
 
-TEST(ListKalFiles, MissingFolderIsAnError) {
+TEST(ListFolder, MissingFolderIsAnError) {
   TempDir dir;
   std::error_code ec;
-  EXPECT_TRUE(ListKalFiles(dir / "missing", ec).empty());
+  const FolderListing listing = ListFolder(dir / "missing", AnyName, ec);
+  EXPECT_TRUE(listing.files.empty());
   EXPECT_TRUE(ec);
 }
 

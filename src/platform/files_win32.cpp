@@ -6,18 +6,13 @@
 #include <string>
 
 #include "platform/files.h"
+#include "platform/win32.h"
 
 namespace kal2map {
 namespace {
 
-std::error_code LastError() { return {static_cast<int>(::GetLastError()), std::system_category()}; }
-
-bool EndsWithKal(std::wstring_view name) {
-  if (name.size() < 4) return false;
-  std::wstring_view tail = name.substr(name.size() - 4);
-  return tail[0] == L'.' && (tail[1] | 0x20) == L'k' && (tail[2] | 0x20) == L'a' &&
-         (tail[3] | 0x20) == L'l';
-}
+using win32::LastError;
+using win32::WriteAll;
 
 // A name in the target's folder that no listing of "*.kal" matches and no other run uses. It
 // stays within the 255 characters a name may have, however long the target's name is.
@@ -29,16 +24,6 @@ std::filesystem::path TemporaryNameFor(const std::filesystem::path& path) {
   name.resize(std::min(name.size(), 255 - suffix.size()));
   if (!name.empty() && IS_HIGH_SURROGATE(name.back())) name.pop_back();
   return path.parent_path() / (name + suffix);
-}
-
-std::error_code WriteAll(HANDLE file, std::string_view data) {
-  while (!data.empty()) {
-    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(data.size(), 1u << 30));
-    DWORD written = 0;
-    if (!::WriteFile(file, data.data(), chunk, &written, nullptr)) return LastError();
-    data.remove_prefix(written);
-  }
-  return {};
 }
 
 }  // namespace
@@ -60,10 +45,10 @@ std::filesystem::path ProgramFolder() {
   return std::filesystem::current_path(ec);
 }
 
-std::vector<std::filesystem::path> ListKalFiles(const std::filesystem::path& folder,
-                                                std::error_code& ec) {
+FolderListing ListFolder(const std::filesystem::path& folder,
+                         const std::function<bool(NativeName)>& wanted, std::error_code& ec) {
   ec.clear();
-  std::vector<std::wstring> names;
+  std::vector<std::wstring> files, folders;
   const std::filesystem::path pattern =
       (folder.empty() ? std::filesystem::path(L".") : folder) / L"*";
   WIN32_FIND_DATAW data;
@@ -75,18 +60,26 @@ std::vector<std::filesystem::path> ListKalFiles(const std::filesystem::path& fol
     if (::GetLastError() != ERROR_FILE_NOT_FOUND) ec = LastError();
     return {};
   }
-  constexpr DWORD kLeftOut = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN |
-                             FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DEVICE;
+  constexpr DWORD kHidden = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
   do {
-    if ((data.dwFileAttributes & kLeftOut) == 0 && EndsWithKal(data.cFileName)) {
-      names.emplace_back(data.cFileName);
+    const std::wstring_view name = data.cFileName;
+    const DWORD attributes = data.dwFileAttributes;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+      // A reparse point is a junction, a link or a mount point: following one could loop.
+      if (name != L"." && name != L".." &&
+          (attributes & (kHidden | FILE_ATTRIBUTE_REPARSE_POINT)) == 0) {
+        folders.emplace_back(name);
+      }
+    } else if ((attributes & (kHidden | FILE_ATTRIBUTE_DEVICE)) == 0 && wanted(name)) {
+      files.emplace_back(name);
     }
   } while (::FindNextFileW(find, &data));
   if (::GetLastError() != ERROR_NO_MORE_FILES) ec = LastError();
   ::FindClose(find);
   // Ordinal on the UTF-16 code units: the same order whatever the user's locale.
-  std::sort(names.begin(), names.end());
-  return {names.begin(), names.end()};
+  std::sort(files.begin(), files.end());
+  std::sort(folders.begin(), folders.end());
+  return {{files.begin(), files.end()}, {folders.begin(), folders.end()}};
 }
 
 std::error_code ReplaceFileContents(const std::filesystem::path& path, std::string_view contents) {

@@ -4,7 +4,6 @@
 
 #include <cstdio>
 
-#include "control/batch.h"
 #include "platform/files.h"
 #include "platform/text.h"
 #include "test_util.h"
@@ -12,26 +11,20 @@
 namespace kal2map {
 namespace {
 
-using testing::ReadFile;
-using testing::TempDir;
-using testing::WriteFile;
+using test::ReadFile;
+using test::TempDir;
+using test::U8;
+using test::WriteFile;
 
 const char kKal[] = "Bitmap = a.png\r\n[Calibration Point1]\r\nLatitude = 52.5\r\n";
-
-std::filesystem::path U8(std::string_view utf8) { return std::u8string(utf8.begin(), utf8.end()); }
 
 void SetAttributes(const std::filesystem::path& path, DWORD attributes) {
   ASSERT_TRUE(::SetFileAttributesW(path.c_str(), attributes)) << ::GetLastError();
 }
 
-class RecordingWindow : public Window {
- public:
-  void Open() override {}
-  void SetMessageLine(const std::string& text) override { messages.push_back(text); }
-  std::vector<std::string> messages;
-};
+bool AnyName(NativeName) { return true; }
 
-TEST(ListKalFilesWin32, AttributesDecideWhatIsListed) {
+TEST(ListFolderWin32, AttributesDecideWhatIsListed) {
   const struct {
     const char* name;
     DWORD attributes;
@@ -43,8 +36,6 @@ TEST(ListKalFilesWin32, AttributesDecideWhatIsListed) {
       {"hidden.kal", FILE_ATTRIBUTE_HIDDEN, false},
       {"system.kal", FILE_ATTRIBUTE_SYSTEM, false},
       {"both.kal", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY, false},
-      // Its short name may be KARTE~1.KAL; only the long name counts.
-      {"Karte.kalibriert", FILE_ATTRIBUTE_NORMAL, false},
   };
   TempDir dir;
   std::vector<std::filesystem::path> expected;
@@ -53,77 +44,49 @@ TEST(ListKalFilesWin32, AttributesDecideWhatIsListed) {
     SetAttributes(dir / c.name, c.attributes);
     if (c.listed) expected.emplace_back(c.name);
   }
+  for (const char* name : {"shown", "hidden", "system"})
+    std::filesystem::create_directory(dir / name);
+  SetAttributes(dir / "hidden", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN);
+  SetAttributes(dir / "system", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_SYSTEM);
   std::sort(expected.begin(), expected.end());
   std::error_code ec;
-  EXPECT_EQ(ListKalFiles(dir.path(), ec), expected);
+  const FolderListing listing = ListFolder(dir.path(), AnyName, ec);
+  EXPECT_EQ(listing.files, expected);
+  EXPECT_EQ(listing.folders, std::vector<std::filesystem::path>{"shown"});
   EXPECT_FALSE(ec);
 }
 
-TEST(ListKalFilesWin32, OrdinalOrderAndNamesInAnyScript) {
+TEST(ListFolderWin32, TheFilterSeesLongNamesOnly) {
+  TempDir dir;
+  // Its short name may be KARTE~1.KAL; only the long name counts.
+  WriteFile(dir / "Karte.kalibriert", kKal);
+  std::error_code ec;
+  const auto ends_in_kal = [](NativeName name) {
+    return name.ends_with(L".KAL") || name.ends_with(L".kal");
+  };
+  EXPECT_TRUE(ListFolder(dir.path(), ends_in_kal, ec).files.empty());
+}
+
+TEST(ListFolderWin32, OrdinalOrderAndNamesInAnyScript) {
   TempDir dir;
   for (const char* name : {"Κάρτα.kal", "Карта.kal", "b.kal", "Z.kal", "ä.kal", "日本.kal"}) {
     WriteFile(dir / U8(name), "");
   }
   std::error_code ec;
   // Code unit order: upper case ASCII, lower case ASCII, Latin-1, Greek, Cyrillic, CJK.
-  EXPECT_EQ(ListKalFiles(dir.path(), ec),
+  EXPECT_EQ(ListFolder(dir.path(), AnyName, ec).files,
             (std::vector<std::filesystem::path>{U8("Z.kal"), U8("b.kal"), U8("ä.kal"),
                                                 U8("Κάρτα.kal"), U8("Карта.kal"), U8("日本.kal")}));
   EXPECT_FALSE(ec);
 }
 
-TEST(ListKalFilesWin32, AnEmptyFolderIsNoErrorAMissingOneIs) {
+TEST(ListFolderWin32, AnEmptyFolderIsNoErrorAMissingOneIs) {
   TempDir dir;
   std::error_code ec = std::make_error_code(std::errc::io_error);
-  EXPECT_TRUE(ListKalFiles(dir.path(), ec).empty());
+  EXPECT_TRUE(ListFolder(dir.path(), AnyName, ec).files.empty());
   EXPECT_FALSE(ec);
-  EXPECT_TRUE(ListKalFiles(dir / "missing", ec).empty());
+  EXPECT_TRUE(ListFolder(dir / "missing", AnyName, ec).files.empty());
   EXPECT_EQ(ec, std::error_code(ERROR_PATH_NOT_FOUND, std::system_category()));
-}
-
-// The batch as the window runs it, on read-only calibrations and protected maps.
-TEST(ConvertAllWin32, ReadOnlyCalibrationsConvertProtectedMapsStay) {
-  TempDir dir;
-  for (const char* name : {"a.kal", "b.kal", "c.kal", "d.kal"}) WriteFile(dir / name, kKal);
-  SetAttributes(dir / "a.kal", FILE_ATTRIBUTE_READONLY);
-  WriteFile(dir / "b.map", "old b");
-  SetAttributes(dir / "b.map", FILE_ATTRIBUTE_READONLY);
-  WriteFile(dir / "c.map", "old c");
-  SetAttributes(dir / "c.map", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
-  WriteFile(dir / "d.map", "old d");
-
-  State state;
-  InitState(state, dir.path());
-  RecordingWindow window;
-  RunReport report = ConvertAll(state, window);
-  EXPECT_EQ(report.written, 2u);
-  ASSERT_EQ(report.failures.size(), 2u);
-  for (const auto& failure : report.failures) {
-    EXPECT_EQ(failure.error, MakeError(FileError::kWriteProtected)) << failure.path;
-    EXPECT_EQ(ErrorText(failure.error), "Datei ist schreibgeschützt");
-  }
-  EXPECT_EQ(ReadFile(dir / "b.map"), "old b");
-  EXPECT_EQ(ReadFile(dir / "c.map"), "old c");
-  const std::string map = ReadFile(dir / "a.map");
-  EXPECT_NE(map.find("\r\na.png\r\n"), std::string::npos);
-  EXPECT_EQ(ReadFile(dir / "d.map"), map);
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 8);
-}
-
-TEST(ConvertAllWin32, FolderAndFileNamesOutsideTheCodePage) {
-  TempDir dir;
-  const std::filesystem::path folder = dir / U8("Карты");
-  std::filesystem::create_directory(folder);
-  WriteFile(folder / U8("Κάρτα.kal"), kKal);
-  State state;
-  InitState(state, folder);
-  RecordingWindow window;
-  RunReport report = ConvertAll(state, window);
-  EXPECT_TRUE(report.ok());
-  EXPECT_TRUE(std::filesystem::is_regular_file(folder / U8("Κάρτα.map")));
-  ASSERT_FALSE(window.messages.empty());
-  const std::string expected = PathText(dir.path()) + "\\Карты\\Κάρτα.map wurde erstellt.";
-  EXPECT_EQ(window.messages.back(), expected);
 }
 
 TEST(ReplaceFileContentsWin32, AMapHeldOpenByAnotherProgramStaysWhole) {
@@ -138,12 +101,12 @@ TEST(ReplaceFileContentsWin32, AMapHeldOpenByAnotherProgramStaysWhole) {
   EXPECT_TRUE(ec);
   EXPECT_EQ(ec.category(), std::system_category());
   EXPECT_EQ(ReadFile(dir / "a.map"), "old");
-  EXPECT_EQ(testing::Listing(dir.path()), "a.map");
+  EXPECT_EQ(test::Listing(dir.path()), "a.map");
 
   // Once the viewer lets go, the same call succeeds and keeps no temporary file.
   EXPECT_FALSE(ReplaceFileContents(dir / "a.map", "new"));
   EXPECT_EQ(ReadFile(dir / "a.map"), "new");
-  EXPECT_EQ(testing::Listing(dir.path()), "a.map");
+  EXPECT_EQ(test::Listing(dir.path()), "a.map");
 }
 
 TEST(ReplaceFileContentsWin32, NamesUpToTheLongestAllowed) {

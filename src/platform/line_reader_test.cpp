@@ -10,8 +10,8 @@
 namespace kal2map {
 namespace {
 
-using testing::TempDir;
-using testing::WriteFile;
+using test::TempDir;
+using test::WriteFile;
 
 std::vector<std::string> SplitInMemory(const std::string& text) {
   std::vector<std::string> lines;

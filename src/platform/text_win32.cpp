@@ -7,6 +7,7 @@
 #include "platform/errno_text.h"
 #include "platform/text.h"
 #include "platform/utf16.h"
+#include "platform/win32.h"
 
 namespace kal2map {
 namespace {
@@ -25,17 +26,6 @@ std::string SystemText(DWORD code) {
   }
   if (text.empty()) return "Systemfehler " + std::to_string(code);
   return ToUtf8(text);
-}
-
-void WriteBytes(HANDLE handle, std::string_view bytes) {
-  while (!bytes.empty()) {
-    DWORD written = 0;
-    if (!::WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-        written == 0) {
-      return;  // a closed pipe: nobody reads the message any more
-    }
-    bytes.remove_prefix(written);
-  }
 }
 
 }  // namespace
@@ -75,7 +65,8 @@ void PrintLine(std::FILE* stream, std::string_view utf8) {
   }
   std::string line(utf8);
   line += '\n';
-  WriteBytes(handle, line);
+  // A closed pipe: nobody reads the message any more.
+  win32::WriteAll(handle, line);
 }
 
 }  // namespace kal2map

@@ -8,7 +8,7 @@
 #include <array>
 #include <string>
 
-#include "control/state.h"
+#include "record/state.h"
 #include "control/window.h"
 #include "ui/form_layout.h"
 

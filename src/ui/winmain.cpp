@@ -2,7 +2,7 @@
 #include <windows.h>
 
 #include "control/startup.h"
-#include "control/state.h"
+#include "record/state.h"
 #include "platform/files.h"
 #include "ui/main_window.h"
 

@@ -18,14 +18,10 @@ enum Column { PixelX = 1, PixelY, LatDeg, LatMin, LonDeg, LonMin };
 using PointRow = std::array<std::string, 7>;
 
 struct State {
-  // Fixed lines of a map file, slots 1..44; slot 0 unused.
-  std::array<std::string, 45> Template;
-  // Fixed pieces of a point line, slots 1..8; slot 0 unused.
-  std::array<std::string, 9> PointPieces;
   // Rows 1..kMaxPoints hold the current file's points as text; row 0 unused.
   std::array<PointRow, kMaxPoints + 1> Points;
-  // Point sections seen in the current file. May exceed kMaxPoints while reading; the
-  // writer lowers it to kMaxPoints. 64 bits, so no file can make it overflow.
+  // Point sections seen in the current file; may exceed kMaxPoints, so every reader of the
+  // table clamps it. 64 bits, so no file can make it overflow.
   std::int64_t PointCount = 0;
   // Image reference of the current file: bytes of the file (Windows-1252), never re-encoded.
   std::string BitmapName;
@@ -41,8 +37,8 @@ struct State {
   bool ShowExtChoice = false;
 };
 
-// Resets the record for a new process and fills the map template. `program_folder` is where
-// the program runs from; a separator is appended when it has none at its end.
+// Resets the record for a new process. `program_folder` is where the program runs from; a
+// separator is appended when it has none at its end.
 void InitState(State& state, const std::filesystem::path& program_folder);
 
 // `folder` with exactly one trailing separator added when it lacks one.

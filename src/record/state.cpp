@@ -1,6 +1,4 @@
-#include "control/state.h"
-
-#include "mapfile/map_template.h"
+#include "record/state.h"
 
 namespace kal2map {
 
@@ -16,7 +14,6 @@ void InitState(State& state, const std::filesystem::path& program_folder) {
   state.BitmapExt.clear();
   state.AppFolder = WithTrailingSeparator(program_folder);
   state.WorkFolder = state.AppFolder;
-  FillTemplate(state);
 }
 
 }  // namespace kal2map

@@ -1,9 +1,6 @@
-#include "control/state.h"
+#include "record/state.h"
 
 #include <gtest/gtest.h>
-
-#include "control/startup.h"
-#include "control/window.h"
 
 namespace kal2map {
 namespace {
@@ -26,21 +23,7 @@ TEST(InitState, ProgramFolderEndsWithOneSeparator) {
     EXPECT_FALSE(state.ShowExtChoice);
     EXPECT_TRUE(state.BitmapExt.empty());
     EXPECT_EQ(state.PointCount, 0);
-    EXPECT_EQ(state.Template[1], "OziExplorer Map Data File Version 2.2");
   }
 }
-
-TEST(Main, OpensTheWindowThenShowsTheProgramFolder) {
-  struct Recorder : Window {
-    void Open() override { events.push_back("open"); }
-    void SetMessageLine(const std::string& text) override { events.push_back(text); }
-    std::vector<std::string> events;
-  } window;
-  State state;
-  Main(state, window, "/maps");
-  EXPECT_EQ(window.events,
-            (std::vector<std::string>{"open", (std::filesystem::path("/maps") / "").string()}));
-}
-
 }  // namespace
 }  // namespace kal2map
