@@ -2,27 +2,19 @@
 // on disk afterwards.
 #include <gtest/gtest.h>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <sys/wait.h>
-#endif
-
-#include <cstdlib>
-
 #include "test_util.h"
 
 namespace kal2map {
 namespace {
 
 using test::Listing;
+using test::Outcome;
 using test::ReadFile;
 using test::TempDir;
 using test::U8;
 using test::WriteFile;
 
-// Absolute, so that they also hold when the tests run in a folder on another drive.
-const std::filesystem::path kCli = std::filesystem::absolute(KAL2MAP_CLI);
+// Absolute, so that it also holds when the tests run in a folder on another drive.
 const std::filesystem::path kExamples = std::filesystem::absolute(KAL2MAP_EXAMPLES);
 
 // The separator the program puts between a folder and a name it found there; a path the user
@@ -33,62 +25,9 @@ const std::string kSep = "\\";
 const std::string kSep = "/";
 #endif
 
-struct Outcome {
-  int status;
-  std::string out, err;
-};
-
-#ifdef _WIN32
-// Starts the program directly, without cmd.exe, whose code page would mangle the arguments.
-int Run(const std::string& args, const std::filesystem::path& cwd, const std::filesystem::path& out,
-        const std::filesystem::path& err) {
-  SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  auto create = [&](const std::filesystem::path& path) {
-    return ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
-  };
-  HANDLE in = ::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                            OPEN_EXISTING, 0, nullptr);
-  HANDLE out_file = create(out);
-  HANDLE err_file = create(err);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = in;
-  startup.hStdOutput = out_file;
-  startup.hStdError = err_file;
-  std::wstring command = L"\"" + kCli.native() + L"\" " + U8(args).native();
-  PROCESS_INFORMATION process{};
-  DWORD status = static_cast<DWORD>(-1);
-  if (::CreateProcessW(kCli.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                       cwd.c_str(), &startup, &process)) {
-    ::WaitForSingleObject(process.hProcess, INFINITE);
-    ::GetExitCodeProcess(process.hProcess, &status);
-    ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
-  }
-  for (HANDLE handle : {in, out_file, err_file}) ::CloseHandle(handle);
-  return static_cast<int>(status);
-}
-#else
-int Run(const std::string& args, const std::filesystem::path& cwd, const std::filesystem::path& out,
-        const std::filesystem::path& err) {
-  std::string command = "cd '" + cwd.string() + "' && '" + kCli.string() + "' " + args + " >'" +
-                        out.string() + "' 2>'" + err.string() + "' </dev/null";
-  int status = std::system(command.c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-#endif
-
-// Runs the program in `cwd` with `args` (UTF-8, already quoted for the shell).
-Outcome RunCli(const TempDir& dir, const std::string& args, const std::filesystem::path& cwd = {}) {
-  const auto out = dir.path().parent_path() / (dir.path().filename().string() + ".out");
-  const auto err = dir.path().parent_path() / (dir.path().filename().string() + ".err");
-  int status = Run(args, cwd.empty() ? dir.path() : cwd, out, err);
-  Outcome outcome{status, ReadFile(out), ReadFile(err)};
-  std::filesystem::remove(out);
-  std::filesystem::remove(err);
-  return outcome;
+// Runs the program in `dir` with `args`, each one word.
+Outcome RunCli(const TempDir& dir, const std::vector<std::string>& args) {
+  return test::RunCli(dir.path(), args);
 }
 
 void CopyExamples(const TempDir& dir) {
@@ -104,7 +43,7 @@ const char kKal[] = "Bitmap = a.png\r\n[Calibration Point1]\r\nLatitude = 52.5\r
 TEST(Cli, ExamplesMatchTheirGoldenMapsByteForByte) {
   TempDir dir;
   CopyExamples(dir);
-  Outcome run = RunCli(dir, ".");
+  Outcome run = RunCli(dir, {"."});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.err, "");
   int maps = 0;
@@ -127,7 +66,7 @@ TEST(Cli, ConvertsFoldersAndFilesInTheOrderGiven) {
   WriteFile(dir / "one" / "a.kal", kKal);
   WriteFile(dir / "two" / "c.KAL", kKal);
   WriteFile(dir / "two" / "d.kal", kKal);
-  Outcome run = RunCli(dir, "--ext .jpg two/c.KAL one");
+  Outcome run = RunCli(dir, {"--ext", ".jpg", "two/c.KAL", "one"});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out, "two" + kSep + "c.map wurde erstellt.\none" + kSep +
                          "a.map wurde erstellt.\none" + kSep + "b.map wurde erstellt.\n");
@@ -137,11 +76,11 @@ TEST(Cli, ConvertsFoldersAndFilesInTheOrderGiven) {
 
 TEST(Cli, NoPathMeansTheCurrentFolder) {
   TempDir dir;
-  Outcome empty = RunCli(dir, "");
+  Outcome empty = RunCli(dir, {});
   EXPECT_EQ(empty.status, 0);
   EXPECT_EQ(empty.out, "Keine kal-Dateien in ." + kSep + " gefunden.\n");
   WriteFile(dir / "k.kal", kKal);
-  Outcome run = RunCli(dir, "");
+  Outcome run = RunCli(dir, {});
   EXPECT_EQ(run.out, "." + kSep + "k.map wurde erstellt.\n");
 }
 
@@ -151,7 +90,7 @@ TEST(Cli, NamesInAnyScript) {
   std::filesystem::create_directory(dir / U8("Карты"));
   WriteFile(dir / U8("Карты") / U8("Κάρτα.kal"), kKal);
   WriteFile(dir / U8("Ελλάδα.kal"), kKal);
-  Outcome run = RunCli(dir, "Карты Ελλάδα.kal");
+  Outcome run = RunCli(dir, {"Карты", "Ελλάδα.kal"});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, "Карты" + kSep + "Κάρτα.map wurde erstellt.\nΕλλάδα.map wurde erstellt.\n");
   EXPECT_EQ(ReadFile(dir / U8("Карты") / U8("Κάρτα.map")), ReadFile(dir / U8("Ελλάδα.map")));
@@ -159,23 +98,23 @@ TEST(Cli, NamesInAnyScript) {
 }
 
 TEST(Cli, UsageErrorsWriteNothing) {
-  const std::pair<std::string, std::string> cases[] = {
-      {"--ext png .", "kal2map-cli: ungültige Endung"},
-      {"--ext .toolongext1 .", "kal2map-cli: ungültige Endung"},
-      {"--bogus .", "kal2map-cli: unbekannte Option --bogus"},
-      {". missing", "kal2map-cli: missing: Datei oder Verzeichnis nicht gefunden"},
-      {". notes.txt", "kal2map-cli: notes.txt: weder Ordner noch kal-Datei"},
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"--ext", "png", "."}, "kal2map-cli: ungültige Endung"},
+      {{"--ext", ".toolongext1", "."}, "kal2map-cli: ungültige Endung"},
+      {{"--bogus", "."}, "kal2map-cli: unbekannte Option --bogus"},
+      {{".", "missing"}, "kal2map-cli: missing: Datei oder Verzeichnis nicht gefunden"},
+      {{".", "notes.txt"}, "kal2map-cli: notes.txt: weder Ordner noch kal-Datei"},
   };
   for (const auto& [args, message] : cases) {
     TempDir dir;
     WriteFile(dir / "a.kal", kKal);
     WriteFile(dir / "notes.txt", "");
     Outcome run = RunCli(dir, args);
-    EXPECT_EQ(run.status, 2) << args;
+    EXPECT_EQ(run.status, 2) << args[0];
     EXPECT_EQ(run.err.rfind(message, 0), 0u) << run.err;
     EXPECT_NE(run.err.find("Aufruf: kal2map-cli"), std::string::npos);
     EXPECT_EQ(run.out, "");
-    EXPECT_EQ(Listing(dir.path()), "a.kal notes.txt") << args;
+    EXPECT_EQ(Listing(dir.path()), "a.kal notes.txt") << args[0];
   }
 }
 
@@ -185,7 +124,7 @@ TEST(Cli, AWriteProtectedMapIsKeptAndReported) {
   WriteFile(dir / "b.map", "old map");
   std::filesystem::permissions(
       dir / "b.map", std::filesystem::perms::owner_read | std::filesystem::perms::others_read);
-  Outcome run = RunCli(dir, ".");
+  Outcome run = RunCli(dir, {"."});
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err, "kal2map-cli: ." + kSep + "b.map: Datei ist schreibgeschützt\n");
   EXPECT_EQ(run.out, "." + kSep + "a.map wurde erstellt.\n." + kSep + "c.map wurde erstellt.\n");
@@ -195,10 +134,10 @@ TEST(Cli, AWriteProtectedMapIsKeptAndReported) {
 
 TEST(Cli, HelpAndVersion) {
   TempDir dir;
-  Outcome help = RunCli(dir, "--help");
+  Outcome help = RunCli(dir, {"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.out.rfind("Aufruf: kal2map-cli [--ext .EXT] [PFAD ...]\n", 0), 0u);
-  Outcome version = RunCli(dir, "--version");
+  Outcome version = RunCli(dir, {"--version"});
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.out.rfind("kal2map-cli ", 0), 0u);
 }

@@ -28,79 +28,31 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::Listing;
+using test::Outcome;
 using test::ReadFile;
+using test::RunCli;
+using test::RunOptions;
 using test::TempDir;
 using test::WriteFile;
 
 const fs::path kExamples = KAL2MAP_EXAMPLES;
 constexpr bool kSanitized = KAL2MAP_SANITIZED;  // slower, and the allocator keeps freed memory
 
-struct Outcome {
-  int status = -1;  // exit status; -1 when killed or timed out
-  bool timed_out = false;
-  std::string out, err;
-  double seconds = 0;
-  long max_rss_kb = 0;
-};
-
-// Runs kal2map-cli in `cwd`, killed after `timeout`. `fault` is handed to the preloaded shim;
-// `prefix` runs the program through another one (to drop privileges).
-Outcome RunCli(const fs::path& cwd, const std::vector<std::string>& args,
-               const std::string& fault = "", const std::vector<std::string>& prefix = {},
-               std::chrono::seconds timeout = std::chrono::seconds(120)) {
-  TempDir capture;
-  const fs::path out = capture / "out", err = capture / "err";
-  std::vector<std::string> words = prefix;
-  words.push_back(KAL2MAP_CLI);
-  words.insert(words.end(), args.begin(), args.end());
-
-  // The child starts as a copy of this process and its peak memory counts from there, so
-  // give back what earlier cases freed.
-  ::malloc_trim(0);
-  const auto start = std::chrono::steady_clock::now();
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const int in = ::open("/dev/null", O_RDONLY);
-    const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-    const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-    if (in < 0 || o < 0 || e < 0 || ::chdir(cwd.c_str()) != 0) ::_exit(126);
-    ::dup2(in, 0);
-    ::dup2(o, 1);
-    ::dup2(e, 2);
-    if (!fault.empty()) {
-      ::setenv("LD_PRELOAD", KAL2MAP_FAULT_SHIM, 1);
-      ::setenv("KAL2MAP_FAULT", fault.c_str(), 1);
-      // The shim must come before the sanitizer runtime to see the program's calls.
-      const char* asan = std::getenv("ASAN_OPTIONS");
-      const std::string options = std::string(asan ? asan : "") + ":verify_asan_link_order=0";
-      ::setenv("ASAN_OPTIONS", options.c_str(), 1);
-    }
-    std::vector<char*> argv;
-    for (auto& w : words) argv.push_back(w.data());
-    argv.push_back(nullptr);
-    ::execvp(argv[0], argv.data());
-    ::_exit(127);
+// kal2map-cli with `fault` handed to the preloaded shim, and `prefix` in front (to drop
+// privileges).
+Outcome RunCli(const fs::path& cwd, const std::vector<std::string>& args, const std::string& fault,
+               const std::vector<std::string>& prefix = {}) {
+  RunOptions options;
+  options.prefix = prefix;
+  if (!fault.empty()) {
+    options.env.push_back(std::string("LD_PRELOAD=") + KAL2MAP_FAULT_SHIM);
+    options.env.push_back("KAL2MAP_FAULT=" + fault);
+    // The shim must come before the sanitizer runtime to see the program's calls.
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    options.env.push_back("ASAN_OPTIONS=" + std::string(asan ? asan : "") +
+                          ":verify_asan_link_order=0");
   }
-  Outcome run;
-  int status = 0;
-  rusage usage{};
-  for (;;) {
-    const pid_t done = ::wait4(pid, &status, WNOHANG, &usage);
-    if (done == pid) break;
-    if (std::chrono::steady_clock::now() - start > timeout) {
-      run.timed_out = true;
-      ::kill(pid, SIGKILL);
-      ::wait4(pid, &status, 0, &usage);
-      break;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  run.status = !run.timed_out && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  run.max_rss_kb = usage.ru_maxrss;
-  run.out = ReadFile(out);
-  run.err = ReadFile(err);
-  return run;
+  return test::RunCli(cwd, args, options);
 }
 
 // What a folder entry is, to compare before and after a run.
