@@ -71,6 +71,16 @@ inline std::filesystem::path U8(std::string_view utf8) {
   return std::u8string(utf8.begin(), utf8.end());
 }
 
+#ifdef _WIN32
+inline void SetAttributes(const std::filesystem::path& path, DWORD attributes) {
+  if (!::SetFileAttributesW(path.c_str(), attributes)) {
+    throw std::filesystem::filesystem_error(
+        "SetFileAttributesW", path,
+        std::error_code(static_cast<int>(::GetLastError()), std::system_category()));
+  }
+}
+#endif
+
 // The window of a test: remembers what the program showed, in order.
 class RecordingWindow : public Window {
  public:

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "control/batch.h"
+#include "platform/files.h"
 #include "platform/text.h"
 #include "test_util.h"
 
@@ -10,16 +11,13 @@ namespace kal2map {
 namespace {
 
 using test::ReadFile;
+using test::SetAttributes;
 using test::RecordingWindow;
 using test::TempDir;
 using test::U8;
 using test::WriteFile;
 
 const char kKal[] = "Bitmap = a.png\r\n[Calibration Point1]\r\nLatitude = 52.5\r\n";
-
-void SetAttributes(const std::filesystem::path& path, DWORD attributes) {
-  ASSERT_TRUE(::SetFileAttributesW(path.c_str(), attributes)) << ::GetLastError();
-}
 
 TEST(ConvertAllWin32, ReadOnlyCalibrationsConvertProtectedMapsStay) {
   TempDir dir;

@@ -12,15 +12,12 @@ namespace kal2map {
 namespace {
 
 using test::ReadFile;
+using test::SetAttributes;
 using test::TempDir;
 using test::U8;
 using test::WriteFile;
 
 const char kKal[] = "Bitmap = a.png\r\n[Calibration Point1]\r\nLatitude = 52.5\r\n";
-
-void SetAttributes(const std::filesystem::path& path, DWORD attributes) {
-  ASSERT_TRUE(::SetFileAttributesW(path.c_str(), attributes)) << ::GetLastError();
-}
 
 bool AnyName(NativeName) { return true; }
 
