@@ -17,24 +17,18 @@
 #include <string>
 #include <vector>
 
+#include "platform/utf16.h"
+
 namespace {
 
-int failures = 0;
+using kal2map::ToUtf8;
 
-std::string Utf8(const std::wstring& wide) {
-  if (wide.empty()) return {};
-  int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
-                              nullptr, nullptr);
-  std::string text(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), n,
-                      nullptr, nullptr);
-  return text;
-}
+int failures = 0;
 
 // Carriage returns and line feeds made visible, so a failed text comparison shows them.
 std::string Shown(const std::wstring& wide) {
   std::string text;
-  for (char c : Utf8(wide)) {
+  for (char c : ToUtf8(wide)) {
     if (c == '\r') {
       text += "\\r";
     } else if (c == '\n') {
@@ -75,7 +69,7 @@ std::wstring WindowsPath(std::wstring path) {
   std::replace(path.begin(), path.end(), L'/', L'\\');
   wchar_t full[4096];
   DWORD n = GetFullPathNameW(path.c_str(), 4096, full, nullptr);
-  if (n == 0 || n >= 4096) Fatal("bad path " + Utf8(path));
+  if (n == 0 || n >= 4096) Fatal("bad path " + ToUtf8(path));
   path.assign(full, n);
   if (path.back() == L'\\') path.pop_back();
   return path;
@@ -96,7 +90,7 @@ std::string ReadBytes(const std::wstring& path) {
 
 void WriteBytes(const std::wstring& path, const std::string& bytes) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) Fatal("cannot write " + Utf8(path));
+  if (file == INVALID_HANDLE_VALUE) Fatal("cannot write " + ToUtf8(path));
   DWORD written = 0;
   WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
   CloseHandle(file);
@@ -206,7 +200,7 @@ Program Start(const std::wstring& exe, const std::wstring& cwd) {
   std::wstring command = L"\"" + exe + L"\"";
   if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, cwd.c_str(),
                       &startup, &program.process)) {
-    Fatal("cannot start " + Utf8(exe));
+    Fatal("cannot start " + ToUtf8(exe));
   }
   WaitForInputIdle(program.process.hProcess, kTimeoutMs);
   for (int i = 0; i < 200 && program.window == nullptr; ++i) {
@@ -462,7 +456,7 @@ void CheckForm(const Form& form, bool choice_shown) {
   for (int i = 0; i < static_cast<int>(std::size(kControls)); ++i) {
     const Expected& e = kControls[i];
     HWND c = form[i];
-    Check(ClassOf(c) == e.class_name, std::string(e.name) + ": class " + Utf8(ClassOf(c)));
+    Check(ClassOf(c) == e.class_name, std::string(e.name) + ": class " + ToUtf8(ClassOf(c)));
     const LONG style = GetWindowLongW(c, GWL_STYLE);
     const DWORD type =
         static_cast<DWORD>(style) & (e.class_name[0] == L'B' ? BS_TYPEMASK : SS_TYPEMASK);
@@ -495,7 +489,7 @@ void CheckMapsAreGolden(const Folders& folders, const std::vector<std::wstring>&
     const std::wstring map = MapName(kal);
     const std::string actual = ReadBytes(folders.work + L"\\" + map);
     Check(actual == ReadBytes(folders.examples + L"\\" + map),
-          Utf8(map) + " equals the golden map byte for byte, begins: " + actual.substr(0, 80));
+          ToUtf8(map) + " equals the golden map byte for byte, begins: " + actual.substr(0, 80));
   }
 }
 
@@ -519,7 +513,7 @@ void CheckMapsHaveExtension(const Folders& folders, const std::string& ext) {
       expected += (number == 2 || number == 3 ? WithExtension(line, ext) : line) + "\r\n";
     }
     Check(ReadBytes(folders.work + L"\\" + map) == expected,
-          Utf8(map) + " names the image with " + ext);
+          ToUtf8(map) + " names the image with " + ext);
   }
 }
 
@@ -549,7 +543,7 @@ void CheckResources(const std::wstring& exe) {
 // ---- the test ---------------------------------------------------------------------------
 
 void CopyOrDie(const std::wstring& from, const std::wstring& to) {
-  if (!CopyFileW(from.c_str(), to.c_str(), FALSE)) Fatal("cannot copy " + Utf8(from));
+  if (!CopyFileW(from.c_str(), to.c_str(), FALSE)) Fatal("cannot copy " + ToUtf8(from));
 }
 
 int Run(const std::wstring& exe_source, const Folders& source, const std::wstring& karten,
