@@ -525,6 +525,7 @@ void CheckMapsHaveExtension(const Folders& folders, const std::string& ext) {
 // The resources a Windows user relies on without seeing them: the manifest that selects the
 // visual styles and per-monitor DPI awareness, the version information and the icon.
 void CheckResources(const std::wstring& exe) {
+  Phase("resources");
   HMODULE module = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   if (module == nullptr) Fatal("cannot open the program's resources");
   std::string manifest;
@@ -545,37 +546,33 @@ void CheckResources(const std::wstring& exe) {
   FreeLibrary(module);
 }
 
-// ---- the test ---------------------------------------------------------------------------
-
-// Outer widths on either side of the one above which the instructions follow the window.
-constexpr int kWideOuter = 7800;
-constexpr int kNarrowOuter = 4500;
-static_assert(kWideOuter > ui::kLabel1ResizeAbove && kNarrowOuter <= ui::kLabel1ResizeAbove);
+// ---- the test, phase by phase -----------------------------------------------------------
 
 void CopyOrDie(const std::wstring& from, const std::wstring& to) {
   if (!CopyFileW(from.c_str(), to.c_str(), FALSE)) Fatal("cannot copy " + ToUtf8(from));
 }
 
-int Run(const std::wstring& exe_source, const Folders& source, const std::wstring& karten,
-        const std::wstring& screenshot) {
-  // A folder name outside Windows-1252 proves that paths never pass through the code page.
+// A folder name outside Windows-1252 proves that paths never pass through the code page.
+Folders MakeWorkFolder(const std::wstring& exe_source, const Folders& source,
+                       const std::wstring& karten) {
   Folders folders{source.examples, karten + L"\\Polska 1_50.000 \u2013 \u0141\u00f3d\u017a",
                   source.kals};
   CreateDirectoryW(karten.c_str(), nullptr);
   CreateDirectoryW(folders.work.c_str(), nullptr);
-  const std::wstring exe = folders.work + L"\\kal2map.exe";
-  CopyOrDie(exe_source, exe);
+  CopyOrDie(exe_source, folders.work + L"\\kal2map.exe");
   for (const auto& kal : folders.kals) {
     CopyOrDie(source.examples + L"\\" + kal, folders.work + L"\\" + kal);
   }
+  return folders;
+}
 
-  Phase("resources");
-  CheckResources(exe);
-
+// Started from another folder: the program converts its own folder, not the current one.
+Program StartElsewhere(const std::wstring& exe, const std::wstring& other_folder) {
   Phase("start");
-  // Started from another folder: the program converts its own folder, not the current one.
-  Program program = Start(exe, karten);
-  Form form = ReadForm(program);
+  return Start(exe, other_folder);
+}
+
+void CheckFirstDisplay(const Program& program, const Form& form, const Folders& folders) {
   CheckText(TextOf(program.window), kCaption, "caption");
   RECT client;
   GetClientRect(program.window, &client);
@@ -588,17 +585,42 @@ int Run(const std::wstring& exe_source, const Folders& source, const std::wstrin
   CheckText(form.Message(), folders.work + L"\\", "message line at start");
   Check(Focus(program) == form[ui::Command_Ende], "Ende has the focus at start");
   Check(Checked(form[ui::Option1]) && !Checked(form[ui::Option1 + 2]), "<nicht ändern> is chosen");
+}
 
+// For a run that must end without a warning box; one that opens anyway is closed, so that the
+// later phases still find the window taking input.
+void ExpectNoBox(HWND box, const std::string& what) {
+  Check(box == nullptr, what);
+  if (box != nullptr) CloseBox(box);
+}
+
+void ConvertExamples(const Program& program, const Form& form, const Folders& folders,
+                     const std::wstring& screenshot) {
   Phase("convert");
   Press(form[ui::Command_konv]);
-  HWND box = AwaitRun(program);
-  Check(box == nullptr, "no warning box after a clean run");
-  if (box != nullptr) CloseBox(box);
+  ExpectNoBox(AwaitRun(program), "no warning box after a clean run");
   CheckMapsAreGolden(folders);
   CheckText(form.Message(), Created(folders, folders.kals.back()), "message line after the run");
   CheckMessageHeight(form);
   if (!screenshot.empty()) Screenshot(program.window, screenshot);
+}
 
+void CheckFailureBox(HWND box, const Folders& folders, const std::wstring& protected_map,
+                     const std::wstring& locked_kal) {
+  Check(box != nullptr, "a warning box lists the failed files");
+  if (box == nullptr) return;
+  const std::wstring text = BoxText(box);
+  CheckText(TextOf(box), kCaption, "warning box caption");
+  Check(text.find(protected_map + L":") != std::wstring::npos,
+        "the box names the write-protected map: " + Shown(text));
+  Check(text.find(locked_kal + L":") != std::wstring::npos,
+        "the box names the locked calibration file: " + Shown(text));
+  Check(text.find(folders.work + L"\\" + MapName(folders.kals[2])) == std::wstring::npos,
+        "the box names only failed files");
+  CloseBox(box);
+}
+
+void ConvertWithFailures(const Program& program, const Form& form, const Folders& folders) {
   Phase("failures");
   // The first map is write-protected, the second calibration file is held open exclusively.
   const std::wstring protected_map = folders.work + L"\\" + MapName(folders.kals[0]);
@@ -609,19 +631,7 @@ int Run(const std::wstring& exe_source, const Folders& source, const std::wstrin
       CreateFileW(locked_kal.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   Check(lock != INVALID_HANDLE_VALUE, "calibration file locked");
   Press(form[ui::Command_konv]);
-  box = AwaitRun(program);
-  Check(box != nullptr, "a warning box lists the failed files");
-  if (box != nullptr) {
-    const std::wstring text = BoxText(box);
-    CheckText(TextOf(box), kCaption, "warning box caption");
-    Check(text.find(protected_map + L":") != std::wstring::npos,
-          "the box names the write-protected map: " + Shown(text));
-    Check(text.find(locked_kal + L":") != std::wstring::npos,
-          "the box names the locked calibration file: " + Shown(text));
-    Check(text.find(folders.work + L"\\" + MapName(folders.kals[2])) == std::wstring::npos,
-          "the box names only failed files");
-    CloseBox(box);
-  }
+  CheckFailureBox(AwaitRun(program), folders, protected_map, locked_kal);
   CloseHandle(lock);
   Check(ReadBytes(protected_map) == "alt\r\n", "the write-protected map is left as it was");
   CheckMapsAreGolden(folders, {folders.kals[0]});
@@ -631,7 +641,9 @@ int Run(const std::wstring& exe_source, const Folders& source, const std::wstrin
             WaitForSingleObject(program.process.hProcess, 0) == WAIT_TIMEOUT,
         "the window stays open after failures");
   SetFileAttributesW(protected_map.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
 
+void ConvertByKeyboard(const Program& program, const Form& form, const Folders& folders) {
   Phase("keyboard");
   SetForegroundWindow(program.window);
   WaitIdle(program.window);
@@ -644,13 +656,13 @@ int Run(const std::wstring& exe_source, const Folders& source, const std::wstrin
   // A second run in the same window, by keyboard: Enter presses the focused button.
   RemoveMaps(folders);
   Key(VK_RETURN);
-  box = AwaitKeyedRun(program, folders);
-  Check(box == nullptr, "no warning box once the files are accessible again");
-  if (box != nullptr) CloseBox(box);
+  ExpectNoBox(AwaitKeyedRun(program, folders),
+              "no warning box once the files are accessible again");
   CheckMapsAreGolden(folders);
+}
 
-  Phase("extension choice");
-  // As a user finds it: Alt+Space opens the system menu, whose last entry shows the choice.
+// As a user finds it: Alt+Space opens the system menu, whose last entry shows the choice.
+void ShowExtensionChoice(const Program& program, const Form& form) {
   Key(VK_SPACE, VK_MENU);
   HWND menu_window = nullptr;
   Check(WaitFor([&] {
@@ -669,6 +681,9 @@ int Run(const std::wstring& exe_source, const Folders& source, const std::wstrin
         "the system menu entry shows the choice");
   WaitIdle(program.window);
   CheckForm(form, true);
+}
+
+void ConvertWithPng(const Program& program, const Form& form, const Folders& folders) {
   Key(VK_TAB);  // from Konvertieren into the option group
   Check(WaitFocus(program, form[ui::Option1]), "Tab reaches the chosen option");
   Key(VK_DOWN);
@@ -680,62 +695,90 @@ int Run(const std::wstring& exe_source, const Folders& source, const std::wstrin
   Check(WaitFocus(program, form[ui::Command_konv]), "Shift+Tab leaves the option group");
   RemoveMaps(folders);
   Key(VK_SPACE);  // Space presses the focused button
-  box = AwaitKeyedRun(program, folders);
-  Check(box == nullptr, "no warning box for the .png run");
-  if (box != nullptr) CloseBox(box);
+  ExpectNoBox(AwaitKeyedRun(program, folders), "no warning box for the .png run");
   CheckMapsHaveExtension(folders, ".png");
+}
+
+// <nicht ändern> gives the golden maps again.
+void ConvertWithoutChange(const Program& program, const Form& form, const Folders& folders) {
   Press(form[ui::Option1]);
   WaitIdle(program.window);
   Press(form[ui::Command_konv]);
   AwaitRun(program);
   CheckMapsAreGolden(folders);
+}
+
+void HideExtensionChoice(const Program& program, const Form& form) {
   SendNotifyMessageW(program.window, WM_SYSCOMMAND, kExtChoiceCommand, 0);
   WaitIdle(program.window);
   CheckForm(form, false);
   Check(IsWindowVisible(form[ui::Label3]) == FALSE && IsWindowVisible(form[ui::Frame1]) == FALSE,
         "the choice hides again");
+}
 
+void ChooseExtension(const Program& program, const Form& form, const Folders& folders) {
+  Phase("extension choice");
+  ShowExtensionChoice(program, form);
+  ConvertWithPng(program, form, folders);
+  ConvertWithoutChange(program, form, folders);
+  HideExtensionChoice(program, form);
+}
+
+// Outer widths on either side of the one above which the instructions follow the window.
+constexpr int kWideOuter = 7800;
+constexpr int kNarrowOuter = 4500;
+static_assert(kWideOuter > ui::kLabel1ResizeAbove && kNarrowOuter <= ui::kLabel1ResizeAbove);
+
+int Label1Width(const Form& form) {
+  const RECT label = form.Rect(ui::Label1);
+  return label.right - label.left;
+}
+
+void ResizeOuter(const Program& program, int width, int height) {
+  SetWindowPos(program.window, nullptr, 0, 0, width, height,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  WaitIdle(program.window);
+}
+
+void CheckResize(const Program& program, const Form& form) {
   Phase("resize");
   RECT outer;
   GetWindowRect(program.window, &outer);
-  const int width_before = form.Rect(ui::Label1).right - form.Rect(ui::Label1).left;
-  auto resize = [&](int width) {
-    SetWindowPos(program.window, nullptr, 0, 0, width, outer.bottom - outer.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    WaitIdle(program.window);
-  };
-  auto label1_width = [&] { return form.Rect(ui::Label1).right - form.Rect(ui::Label1).left; };
+  const int height = outer.bottom - outer.top;
+  const int width_before = Label1Width(form);
   const int left = ui::ClientRect(ui::Label1).left;
-  resize(form.Px(kWideOuter));
-  Check(label1_width() == form.Px(left + kWideOuter - ui::kLabel1OuterWidthInset) - form.Px(left),
-        "a wider window widens the instructions to the outer width minus " +
-            std::to_string(ui::kLabel1OuterWidthInset) + " twips");
-  const int wide = label1_width();
-  resize(form.Px(kNarrowOuter));
-  Check(label1_width() == wide, "at " + std::to_string(ui::kLabel1ResizeAbove) +
-                                    " twips or less the instructions keep their width");
-  resize(outer.right - outer.left);
-  Check(label1_width() == width_before, "the first size gives the first width again");
+  ResizeOuter(program, form.Px(kWideOuter), height);
+  Check(
+      Label1Width(form) == form.Px(left + kWideOuter - ui::kLabel1OuterWidthInset) - form.Px(left),
+      "a wider window widens the instructions to the outer width minus " +
+          std::to_string(ui::kLabel1OuterWidthInset) + " twips");
+  const int wide = Label1Width(form);
+  ResizeOuter(program, form.Px(kNarrowOuter), height);
+  Check(Label1Width(form) == wide, "at " + std::to_string(ui::kLabel1ResizeAbove) +
+                                       " twips or less the instructions keep their width");
+  ResizeOuter(program, outer.right - outer.left, height);
+  Check(Label1Width(form) == width_before, "the first size gives the first width again");
+}
 
+// A second copy of the program, in a folder without calibration files.
+void ConvertEmptyFolder(const std::wstring& exe_source, const std::wstring& karten) {
   Phase("empty folder");
-  {
-    const std::wstring empty = karten + L"\\leer";
-    CreateDirectoryW(empty.c_str(), nullptr);
-    CopyOrDie(exe_source, empty + L"\\kal2map.exe");
-    Program other = Start(empty + L"\\kal2map.exe", empty);
-    Form other_form = ReadForm(other);
-    Press(other_form[ui::Command_konv]);
-    HWND other_box = AwaitRun(other);
-    Check(other_box == nullptr, "no warning box for a folder without calibration files");
-    if (other_box != nullptr) CloseBox(other_box);
-    CheckText(other_form.Message(), L"Keine kal-Dateien in " + empty + L"\\ gefunden.",
-              "message line for a folder without calibration files");
-    Press(other_form[ui::Command_Ende]);
-    Check(WaitForSingleObject(other.process.hProcess, kTimeoutMs) == WAIT_OBJECT_0,
-          "Ende ends the second program");
-    Kill(other);
-  }
+  const std::wstring empty = karten + L"\\leer";
+  CreateDirectoryW(empty.c_str(), nullptr);
+  CopyOrDie(exe_source, empty + L"\\kal2map.exe");
+  Program other = Start(empty + L"\\kal2map.exe", empty);
+  const Form form = ReadForm(other);
+  Press(form[ui::Command_konv]);
+  ExpectNoBox(AwaitRun(other), "no warning box for a folder without calibration files");
+  CheckText(form.Message(), L"Keine kal-Dateien in " + empty + L"\\ gefunden.",
+            "message line for a folder without calibration files");
+  Press(form[ui::Command_Ende]);
+  Check(WaitForSingleObject(other.process.hProcess, kTimeoutMs) == WAIT_OBJECT_0,
+        "Ende ends the second program");
+  Kill(other);
+}
 
+void CheckEnde(Program& program, const Form& form) {
   Phase("end");
   Press(form[ui::Command_Ende]);
   const DWORD waited = WaitForSingleObject(program.process.hProcess, kTimeoutMs);
@@ -744,6 +787,23 @@ int Run(const std::wstring& exe_source, const Folders& source, const std::wstrin
   GetExitCodeProcess(program.process.hProcess, &code);
   Check(code == 0, "exit code " + std::to_string(code));
   Kill(program);
+}
+
+int Run(const std::wstring& exe_source, const Folders& source, const std::wstring& karten,
+        const std::wstring& screenshot) {
+  const Folders folders = MakeWorkFolder(exe_source, source, karten);
+  const std::wstring exe = folders.work + L"\\kal2map.exe";
+  CheckResources(exe);
+  Program program = StartElsewhere(exe, karten);
+  const Form form = ReadForm(program);
+  CheckFirstDisplay(program, form, folders);
+  ConvertExamples(program, form, folders, screenshot);
+  ConvertWithFailures(program, form, folders);
+  ConvertByKeyboard(program, form, folders);
+  ChooseExtension(program, form, folders);
+  CheckResize(program, form);
+  ConvertEmptyFolder(exe_source, karten);
+  CheckEnde(program, form);
 
   std::printf(failures == 0 ? "PASS\n" : "%d check(s) failed\n", failures);
   return failures == 0 ? 0 : 1;
