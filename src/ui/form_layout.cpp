@@ -60,11 +60,11 @@ Rect TwipsToPixels(const Rect& twips, int dpi) {
 
 int FontHeight(const Font& font, int dpi) {
   if (font.centipoints == 0) return 0;
-  return -Scale(font.centipoints, dpi, 72 * 100);
+  return -Scale(font.centipoints, dpi, kCentipointsPerInch);
 }
 
 std::optional<int> Label1WidthForOuterWidth(int outer_width) {
-  if (outer_width > 5000) return outer_width - 350;
+  if (outer_width > kLabel1ResizeAbove) return outer_width - kLabel1OuterWidthInset;
   return std::nullopt;
 }
 

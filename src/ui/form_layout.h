@@ -9,6 +9,7 @@
 namespace kal2map::ui {
 
 inline constexpr int kTwipsPerInch = 1440;
+inline constexpr int kCentipointsPerInch = 72 * 100;
 
 // Inner (client) area of the window.
 inline constexpr int kClientWidth = 5190;
@@ -71,6 +72,11 @@ Rect TwipsToPixels(const Rect& twips, int dpi);
 
 // Font height in pixels for a LOGFONT (negative: character height); 0 for the system font.
 int FontHeight(const Font& font, int dpi);
+
+// Once the window's outer width exceeds kLabel1ResizeAbove twips, `Label1` follows it and
+// stays kLabel1OuterWidthInset twips narrower; at that width or less it keeps its width.
+inline constexpr int kLabel1ResizeAbove = 5000;
+inline constexpr int kLabel1OuterWidthInset = 350;
 
 // Width of `Label1` after the window's outer width became `outer_width` twips; none when the
 // width is left as it was.

@@ -17,24 +17,21 @@
 #include <string>
 #include <vector>
 
+#include "platform/utf16.h"
+#include "ui/form_layout.h"
+
 namespace {
 
-int failures = 0;
+namespace ui = kal2map::ui;
+using kal2map::ToUtf8;
+using kal2map::ToWide;
 
-std::string Utf8(const std::wstring& wide) {
-  if (wide.empty()) return {};
-  int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
-                              nullptr, nullptr);
-  std::string text(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), n,
-                      nullptr, nullptr);
-  return text;
-}
+int failures = 0;
 
 // Carriage returns and line feeds made visible, so a failed text comparison shows them.
 std::string Shown(const std::wstring& wide) {
   std::string text;
-  for (char c : Utf8(wide)) {
+  for (char c : ToUtf8(wide)) {
     if (c == '\r') {
       text += "\\r";
     } else if (c == '\n') {
@@ -75,7 +72,7 @@ std::wstring WindowsPath(std::wstring path) {
   std::replace(path.begin(), path.end(), L'/', L'\\');
   wchar_t full[4096];
   DWORD n = GetFullPathNameW(path.c_str(), 4096, full, nullptr);
-  if (n == 0 || n >= 4096) Fatal("bad path " + Utf8(path));
+  if (n == 0 || n >= 4096) Fatal("bad path " + ToUtf8(path));
   path.assign(full, n);
   if (path.back() == L'\\') path.pop_back();
   return path;
@@ -96,7 +93,7 @@ std::string ReadBytes(const std::wstring& path) {
 
 void WriteBytes(const std::wstring& path, const std::string& bytes) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) Fatal("cannot write " + Utf8(path));
+  if (file == INVALID_HANDLE_VALUE) Fatal("cannot write " + ToUtf8(path));
   DWORD written = 0;
   WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
   CloseHandle(file);
@@ -206,7 +203,7 @@ Program Start(const std::wstring& exe, const std::wstring& cwd) {
   std::wstring command = L"\"" + exe + L"\"";
   if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, cwd.c_str(),
                       &startup, &program.process)) {
-    Fatal("cannot start " + Utf8(exe));
+    Fatal("cannot start " + ToUtf8(exe));
   }
   WaitForInputIdle(program.process.hProcess, kTimeoutMs);
   for (int i = 0; i < 200 && program.window == nullptr; ++i) {
@@ -348,34 +345,33 @@ void Screenshot(HWND window, const std::wstring& path) {
 
 // ---- what the window must look like -----------------------------------------------------
 
+// What the layout leaves to the window code: the class and type bits each control is created
+// with, whether it shows while the extension choice is hidden, and whether it keeps the text it
+// was created with (the instructions and the message line get theirs later).
 struct Expected {
-  const char* name;
   const wchar_t* class_name;
   DWORD type;  // BS_* or SS_* type bits
-  const wchar_t* text;
-  int left, top, width, height;  // twips, relative to the client area
   bool visible;
+  bool keeps_text;
 };
 
-// In tab order, which is also the order of the child windows.
-const Expected kControls[] = {
-    {"Command_Ende", L"Button", BS_PUSHBUTTON, L"Ende", 3600, 3480, 1095, 495, true},
-    {"Command_konv", L"Button", BS_PUSHBUTTON, L"Konvertieren", 240, 3480, 1335, 495, true},
-    {"Label1", L"Static", SS_LEFT, nullptr, 120, 120, 4935, 2055, true},
-    {"message_Label", L"Static", SS_CENTER, nullptr, 960, 2280, 3285, 240, true},
-    {"Label2", L"Static", SS_LEFT, L"Bitmap-Endung \u00e4ndern:", 240, 2280, 2415, 255, false},
-    {"Frame1", L"Button", BS_GROUPBOX, L"", 3000, 2280, 1815, 1095, false},
-    {"Option1(0)", L"Button", BS_AUTORADIOBUTTON, L"<nicht \u00e4ndern>", 3240, 2400, 1455, 195,
-     false},
-    {"Option1(1)", L"Button", BS_AUTORADIOBUTTON, L".jpg", 3240, 2640, 1095, 195, false},
-    {"Option1(2)", L"Button", BS_AUTORADIOBUTTON, L".png", 3240, 2880, 1095, 195, false},
-    {"Option1(3)", L"Button", BS_AUTORADIOBUTTON, L".bmp", 3240, 3120, 1095, 195, false},
-    {"Label3", L"Static", SS_LEFT,
-     L"(falls gew\u00fcncht, kann in der map-Datei die Bitmap-Endung  ausgetauscht werden.)", 240,
-     2640, 2655, 615, false},
+// Indexed by ui::Control: in tab order, which is also the order of the child windows.
+const Expected kExpected[] = {
+    {L"Button", BS_PUSHBUTTON, true, true},        // Command_Ende
+    {L"Button", BS_PUSHBUTTON, true, true},        // Command_konv
+    {L"Static", SS_LEFT, true, false},             // Label1
+    {L"Static", SS_CENTER, true, false},           // message_Label
+    {L"Static", SS_LEFT, false, true},             // Label2
+    {L"Button", BS_GROUPBOX, false, true},         // Frame1
+    {L"Button", BS_AUTORADIOBUTTON, false, true},  // Option1(0)
+    {L"Button", BS_AUTORADIOBUTTON, false, true},  // Option1(1)
+    {L"Button", BS_AUTORADIOBUTTON, false, true},  // Option1(2)
+    {L"Button", BS_AUTORADIOBUTTON, false, true},  // Option1(3)
+    {L"Static", SS_LEFT, false, true},             // Label3
 };
-constexpr int kEnde = 0, kKonv = 1, kLabel1 = 2, kMessage = 3, kFrame = 5, kOption = 6;
-constexpr int kLabel3 = 10;
+static_assert(std::size(kExpected) == ui::kControlCount);
+
+std::string NameOf(int control) { return std::string(ui::Controls()[control].name); }
 
 const wchar_t kCaption[] = L"Tivara.kal  -->  Ozi.map   (by Vemto)";
 const wchar_t kInstructions[] =
@@ -390,15 +386,15 @@ struct Form {
   int dpi;
   std::vector<HWND> controls;
 
-  int Px(int twips) const { return MulDiv(twips, dpi, 1440); }
-  int Twips(int pixels) const { return MulDiv(pixels, 1440, dpi); }
+  int Px(int twips) const { return MulDiv(twips, dpi, ui::kTwipsPerInch); }
+  int Twips(int pixels) const { return MulDiv(pixels, ui::kTwipsPerInch, dpi); }
   HWND operator[](int i) const { return controls[static_cast<std::size_t>(i)]; }
   RECT Rect(int i) const { return RectIn(controls[static_cast<std::size_t>(i)], program->window); }
-  std::wstring Message() const { return TextOf(controls[kMessage]); }
+  std::wstring Message() const { return TextOf(controls[ui::message_Label]); }
   int Label1WidthForOuter() const {
     RECT outer;
     GetWindowRect(program->window, &outer);
-    return Twips(outer.right - outer.left) - 350;
+    return Twips(outer.right - outer.left) - ui::kLabel1OuterWidthInset;
   }
 };
 
@@ -411,36 +407,38 @@ Form ReadForm(const Program& program) {
   for (HWND c = GetWindow(program.window, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
     form.controls.push_back(c);
   }
-  if (form.controls.size() != std::size(kControls)) {
+  if (form.controls.size() != ui::kControlCount) {
     Fatal("the window has " + std::to_string(form.controls.size()) + " controls, expected " +
-          std::to_string(std::size(kControls)));
+          std::to_string(ui::kControlCount));
   }
   return form;
 }
 
 void CheckRect(const Form& form, int i, int message_top) {
-  const Expected& e = kControls[i];
+  const ui::Rect twips = ui::ClientRect(ui::Control(i));
   const RECT r = form.Rect(i);
-  const int top = i == kMessage ? message_top : e.top;
+  const int top = i == ui::message_Label ? message_top : twips.top;
   auto where = [&] {
-    return std::string(e.name) + " at " + std::to_string(r.left) + "," + std::to_string(r.top) +
-           " size " + std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top);
+    return NameOf(i) + " at " + std::to_string(r.left) + "," + std::to_string(r.top) + " size " +
+           std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top);
   };
-  Check(r.left == form.Px(e.left) && r.top == form.Px(top), where() + ": position");
-  if (i == kLabel1) {
-    Check(r.right == form.Px(e.left + form.Label1WidthForOuter()), where() + ": width");
+  Check(r.left == form.Px(twips.left) && r.top == form.Px(top), where() + ": position");
+  if (i == ui::Label1) {
+    Check(r.right == form.Px(twips.left + form.Label1WidthForOuter()), where() + ": width");
   } else {
-    Check(r.right == form.Px(e.left + e.width), where() + ": width");
+    Check(r.right == form.Px(twips.left + twips.width), where() + ": width");
   }
-  if (i != kMessage) Check(r.bottom == form.Px(top + e.height), where() + ": height");
+  if (i != ui::message_Label) Check(r.bottom == form.Px(top + twips.height), where() + ": height");
 }
 
 // The message line is as high as its text needs at its width, at least one line.
 void CheckMessageHeight(const Form& form) {
-  const RECT r = form.Rect(kMessage);
+  const RECT r = form.Rect(ui::message_Label);
+  const ui::Font& arial = ui::Controls()[ui::message_Label].font;
   HDC dc = GetDC(nullptr);
-  HFONT font = CreateFontW(-MulDiv(975, form.dpi, 7200), 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET,
-                           0, 0, 0, 0, L"Arial");
+  HFONT font =
+      CreateFontW(-MulDiv(arial.centipoints, form.dpi, ui::kCentipointsPerInch), 0, 0, 0,
+                  arial.bold ? FW_BOLD : FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Arial");
   HGDIOBJ previous = SelectObject(dc, font);
   const std::wstring text = form.Message();
   RECT need{0, 0, r.right - r.left, 0};
@@ -459,20 +457,21 @@ void CheckMessageHeight(const Form& form) {
 }
 
 void CheckForm(const Form& form, bool choice_shown) {
-  for (int i = 0; i < static_cast<int>(std::size(kControls)); ++i) {
-    const Expected& e = kControls[i];
+  for (int i = 0; i < ui::kControlCount; ++i) {
+    const Expected& e = kExpected[i];
+    const std::string name = NameOf(i);
     HWND c = form[i];
-    Check(ClassOf(c) == e.class_name, std::string(e.name) + ": class " + Utf8(ClassOf(c)));
+    Check(ClassOf(c) == e.class_name, name + ": class " + ToUtf8(ClassOf(c)));
     const LONG style = GetWindowLongW(c, GWL_STYLE);
     const DWORD type =
         static_cast<DWORD>(style) & (e.class_name[0] == L'B' ? BS_TYPEMASK : SS_TYPEMASK);
     Check(type == e.type || (e.type == BS_PUSHBUTTON && type == BS_DEFPUSHBUTTON),
-          std::string(e.name) + ": control type");
-    if (e.text != nullptr) CheckText(TextOf(c), e.text, e.name);
+          name + ": control type");
+    if (e.keeps_text) CheckText(TextOf(c), ToWide(ui::Controls()[i].text), name);
     const bool visible = e.visible || choice_shown;
     Check((IsWindowVisible(c) != FALSE) == visible,
-          std::string(e.name) + (visible ? " is visible" : " is hidden"));
-    CheckRect(form, i, choice_shown ? 4080 : 2280);
+          name + (visible ? " is visible" : " is hidden"));
+    CheckRect(form, i, choice_shown ? ui::kMessageTopChoiceShown : ui::kMessageTopChoiceHidden);
   }
   CheckMessageHeight(form);
 }
@@ -495,7 +494,7 @@ void CheckMapsAreGolden(const Folders& folders, const std::vector<std::wstring>&
     const std::wstring map = MapName(kal);
     const std::string actual = ReadBytes(folders.work + L"\\" + map);
     Check(actual == ReadBytes(folders.examples + L"\\" + map),
-          Utf8(map) + " equals the golden map byte for byte, begins: " + actual.substr(0, 80));
+          ToUtf8(map) + " equals the golden map byte for byte, begins: " + actual.substr(0, 80));
   }
 }
 
@@ -519,13 +518,14 @@ void CheckMapsHaveExtension(const Folders& folders, const std::string& ext) {
       expected += (number == 2 || number == 3 ? WithExtension(line, ext) : line) + "\r\n";
     }
     Check(ReadBytes(folders.work + L"\\" + map) == expected,
-          Utf8(map) + " names the image with " + ext);
+          ToUtf8(map) + " names the image with " + ext);
   }
 }
 
 // The resources a Windows user relies on without seeing them: the manifest that selects the
 // visual styles and per-monitor DPI awareness, the version information and the icon.
 void CheckResources(const std::wstring& exe) {
+  Phase("resources");
   HMODULE module = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   if (module == nullptr) Fatal("cannot open the program's resources");
   std::string manifest;
@@ -546,54 +546,81 @@ void CheckResources(const std::wstring& exe) {
   FreeLibrary(module);
 }
 
-// ---- the test ---------------------------------------------------------------------------
+// ---- the test, phase by phase -----------------------------------------------------------
 
 void CopyOrDie(const std::wstring& from, const std::wstring& to) {
-  if (!CopyFileW(from.c_str(), to.c_str(), FALSE)) Fatal("cannot copy " + Utf8(from));
+  if (!CopyFileW(from.c_str(), to.c_str(), FALSE)) Fatal("cannot copy " + ToUtf8(from));
 }
 
-int Run(const std::wstring& exe_source, const Folders& source, const std::wstring& karten,
-        const std::wstring& screenshot) {
-  // A folder name outside Windows-1252 proves that paths never pass through the code page.
+// A folder name outside Windows-1252 proves that paths never pass through the code page.
+Folders MakeWorkFolder(const std::wstring& exe_source, const Folders& source,
+                       const std::wstring& karten) {
   Folders folders{source.examples, karten + L"\\Polska 1_50.000 \u2013 \u0141\u00f3d\u017a",
                   source.kals};
   CreateDirectoryW(karten.c_str(), nullptr);
   CreateDirectoryW(folders.work.c_str(), nullptr);
-  const std::wstring exe = folders.work + L"\\kal2map.exe";
-  CopyOrDie(exe_source, exe);
+  CopyOrDie(exe_source, folders.work + L"\\kal2map.exe");
   for (const auto& kal : folders.kals) {
     CopyOrDie(source.examples + L"\\" + kal, folders.work + L"\\" + kal);
   }
+  return folders;
+}
 
-  Phase("resources");
-  CheckResources(exe);
-
+// Started from another folder: the program converts its own folder, not the current one.
+Program StartElsewhere(const std::wstring& exe, const std::wstring& other_folder) {
   Phase("start");
-  // Started from another folder: the program converts its own folder, not the current one.
-  Program program = Start(exe, karten);
-  Form form = ReadForm(program);
+  return Start(exe, other_folder);
+}
+
+void CheckFirstDisplay(const Program& program, const Form& form, const Folders& folders) {
   CheckText(TextOf(program.window), kCaption, "caption");
   RECT client;
   GetClientRect(program.window, &client);
-  Check(client.right == form.Px(5190) && client.bottom == form.Px(4725),
+  Check(client.right == form.Px(ui::kClientWidth) && client.bottom == form.Px(ui::kClientHeight),
         "client area " + std::to_string(client.right) + "x" + std::to_string(client.bottom) +
-            " is 5190 x 4725 twips");
+            " is " + std::to_string(ui::kClientWidth) + " x " + std::to_string(ui::kClientHeight) +
+            " twips");
   CheckForm(form, false);
-  CheckText(TextOf(form[kLabel1]), kInstructions, "Label1");
+  CheckText(TextOf(form[ui::Label1]), kInstructions, "Label1");
   CheckText(form.Message(), folders.work + L"\\", "message line at start");
-  Check(Focus(program) == form[kEnde], "Ende has the focus at start");
-  Check(Checked(form[kOption]) && !Checked(form[kOption + 2]), "<nicht ändern> is chosen");
+  Check(Focus(program) == form[ui::Command_Ende], "Ende has the focus at start");
+  Check(Checked(form[ui::Option1]) && !Checked(form[ui::Option1 + 2]), "<nicht ändern> is chosen");
+}
 
-  Phase("convert");
-  Press(form[kKonv]);
-  HWND box = AwaitRun(program);
-  Check(box == nullptr, "no warning box after a clean run");
+// For a run that must end without a warning box; one that opens anyway is closed, so that the
+// later phases still find the window taking input.
+void ExpectNoBox(HWND box, const std::string& what) {
+  Check(box == nullptr, what);
   if (box != nullptr) CloseBox(box);
+}
+
+void ConvertExamples(const Program& program, const Form& form, const Folders& folders,
+                     const std::wstring& screenshot) {
+  Phase("convert");
+  Press(form[ui::Command_konv]);
+  ExpectNoBox(AwaitRun(program), "no warning box after a clean run");
   CheckMapsAreGolden(folders);
   CheckText(form.Message(), Created(folders, folders.kals.back()), "message line after the run");
   CheckMessageHeight(form);
   if (!screenshot.empty()) Screenshot(program.window, screenshot);
+}
 
+void CheckFailureBox(HWND box, const Folders& folders, const std::wstring& protected_map,
+                     const std::wstring& locked_kal) {
+  Check(box != nullptr, "a warning box lists the failed files");
+  if (box == nullptr) return;
+  const std::wstring text = BoxText(box);
+  CheckText(TextOf(box), kCaption, "warning box caption");
+  Check(text.find(protected_map + L":") != std::wstring::npos,
+        "the box names the write-protected map: " + Shown(text));
+  Check(text.find(locked_kal + L":") != std::wstring::npos,
+        "the box names the locked calibration file: " + Shown(text));
+  Check(text.find(folders.work + L"\\" + MapName(folders.kals[2])) == std::wstring::npos,
+        "the box names only failed files");
+  CloseBox(box);
+}
+
+void ConvertWithFailures(const Program& program, const Form& form, const Folders& folders) {
   Phase("failures");
   // The first map is write-protected, the second calibration file is held open exclusively.
   const std::wstring protected_map = folders.work + L"\\" + MapName(folders.kals[0]);
@@ -603,20 +630,8 @@ int Run(const std::wstring& exe_source, const Folders& source, const std::wstrin
   HANDLE lock =
       CreateFileW(locked_kal.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   Check(lock != INVALID_HANDLE_VALUE, "calibration file locked");
-  Press(form[kKonv]);
-  box = AwaitRun(program);
-  Check(box != nullptr, "a warning box lists the failed files");
-  if (box != nullptr) {
-    const std::wstring text = BoxText(box);
-    CheckText(TextOf(box), kCaption, "warning box caption");
-    Check(text.find(protected_map + L":") != std::wstring::npos,
-          "the box names the write-protected map: " + Shown(text));
-    Check(text.find(locked_kal + L":") != std::wstring::npos,
-          "the box names the locked calibration file: " + Shown(text));
-    Check(text.find(folders.work + L"\\" + MapName(folders.kals[2])) == std::wstring::npos,
-          "the box names only failed files");
-    CloseBox(box);
-  }
+  Press(form[ui::Command_konv]);
+  CheckFailureBox(AwaitRun(program), folders, protected_map, locked_kal);
   CloseHandle(lock);
   Check(ReadBytes(protected_map) == "alt\r\n", "the write-protected map is left as it was");
   CheckMapsAreGolden(folders, {folders.kals[0]});
@@ -626,25 +641,28 @@ int Run(const std::wstring& exe_source, const Folders& source, const std::wstrin
             WaitForSingleObject(program.process.hProcess, 0) == WAIT_TIMEOUT,
         "the window stays open after failures");
   SetFileAttributesW(protected_map.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
 
+void ConvertByKeyboard(const Program& program, const Form& form, const Folders& folders) {
   Phase("keyboard");
   SetForegroundWindow(program.window);
   WaitIdle(program.window);
-  Check(Focus(program) == form[kKonv], "the focus returns to Konvertieren after the box");
+  Check(Focus(program) == form[ui::Command_konv],
+        "the focus returns to Konvertieren after the box");
   Key(VK_TAB);
-  Check(WaitFocus(program, form[kEnde]), "Tab moves from Konvertieren to Ende");
+  Check(WaitFocus(program, form[ui::Command_Ende]), "Tab moves from Konvertieren to Ende");
   Key(VK_TAB, VK_SHIFT);
-  Check(WaitFocus(program, form[kKonv]), "Shift+Tab moves back to Konvertieren");
+  Check(WaitFocus(program, form[ui::Command_konv]), "Shift+Tab moves back to Konvertieren");
   // A second run in the same window, by keyboard: Enter presses the focused button.
   RemoveMaps(folders);
   Key(VK_RETURN);
-  box = AwaitKeyedRun(program, folders);
-  Check(box == nullptr, "no warning box once the files are accessible again");
-  if (box != nullptr) CloseBox(box);
+  ExpectNoBox(AwaitKeyedRun(program, folders),
+              "no warning box once the files are accessible again");
   CheckMapsAreGolden(folders);
+}
 
-  Phase("extension choice");
-  // As a user finds it: Alt+Space opens the system menu, whose last entry shows the choice.
+// As a user finds it: Alt+Space opens the system menu, whose last entry shows the choice.
+void ShowExtensionChoice(const Program& program, const Form& form) {
   Key(VK_SPACE, VK_MENU);
   HWND menu_window = nullptr;
   Check(WaitFor([&] {
@@ -659,82 +677,133 @@ int Run(const std::wstring& exe_source, const Folders& source, const std::wstrin
   } else {
     SendNotifyMessageW(program.window, WM_SYSCOMMAND, kExtChoiceCommand, 0);
   }
-  Check(WaitFor([&] { return IsWindowVisible(form[kFrame]) != FALSE; }),
+  Check(WaitFor([&] { return IsWindowVisible(form[ui::Frame1]) != FALSE; }),
         "the system menu entry shows the choice");
   WaitIdle(program.window);
   CheckForm(form, true);
+}
+
+void ConvertWithPng(const Program& program, const Form& form, const Folders& folders) {
   Key(VK_TAB);  // from Konvertieren into the option group
-  Check(WaitFocus(program, form[kOption]), "Tab reaches the chosen option");
+  Check(WaitFocus(program, form[ui::Option1]), "Tab reaches the chosen option");
   Key(VK_DOWN);
   Key(VK_DOWN);
-  Check(WaitFocus(program, form[kOption + 2]) && Checked(form[kOption + 2]) &&
-            !Checked(form[kOption]),
+  Check(WaitFocus(program, form[ui::Option1 + 2]) && Checked(form[ui::Option1 + 2]) &&
+            !Checked(form[ui::Option1]),
         "arrow keys choose .png");
   Key(VK_TAB, VK_SHIFT);
-  Check(WaitFocus(program, form[kKonv]), "Shift+Tab leaves the option group");
+  Check(WaitFocus(program, form[ui::Command_konv]), "Shift+Tab leaves the option group");
   RemoveMaps(folders);
   Key(VK_SPACE);  // Space presses the focused button
-  box = AwaitKeyedRun(program, folders);
-  Check(box == nullptr, "no warning box for the .png run");
-  if (box != nullptr) CloseBox(box);
+  ExpectNoBox(AwaitKeyedRun(program, folders), "no warning box for the .png run");
   CheckMapsHaveExtension(folders, ".png");
-  Press(form[kOption]);
+}
+
+// <nicht ändern> gives the golden maps again.
+void ConvertWithoutChange(const Program& program, const Form& form, const Folders& folders) {
+  Press(form[ui::Option1]);
   WaitIdle(program.window);
-  Press(form[kKonv]);
+  Press(form[ui::Command_konv]);
   AwaitRun(program);
   CheckMapsAreGolden(folders);
+}
+
+void HideExtensionChoice(const Program& program, const Form& form) {
   SendNotifyMessageW(program.window, WM_SYSCOMMAND, kExtChoiceCommand, 0);
   WaitIdle(program.window);
   CheckForm(form, false);
-  Check(IsWindowVisible(form[kLabel3]) == FALSE && IsWindowVisible(form[kFrame]) == FALSE,
+  Check(IsWindowVisible(form[ui::Label3]) == FALSE && IsWindowVisible(form[ui::Frame1]) == FALSE,
         "the choice hides again");
+}
 
+void ChooseExtension(const Program& program, const Form& form, const Folders& folders) {
+  Phase("extension choice");
+  ShowExtensionChoice(program, form);
+  ConvertWithPng(program, form, folders);
+  ConvertWithoutChange(program, form, folders);
+  HideExtensionChoice(program, form);
+}
+
+// Outer widths on either side of the one above which the instructions follow the window.
+constexpr int kWideOuter = 7800;
+constexpr int kNarrowOuter = 4500;
+static_assert(kWideOuter > ui::kLabel1ResizeAbove && kNarrowOuter <= ui::kLabel1ResizeAbove);
+
+int Label1Width(const Form& form) {
+  const RECT label = form.Rect(ui::Label1);
+  return label.right - label.left;
+}
+
+void ResizeOuter(const Program& program, int width, int height) {
+  SetWindowPos(program.window, nullptr, 0, 0, width, height,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  WaitIdle(program.window);
+}
+
+void CheckResize(const Program& program, const Form& form) {
   Phase("resize");
   RECT outer;
   GetWindowRect(program.window, &outer);
-  const int width_before = form.Rect(kLabel1).right - form.Rect(kLabel1).left;
-  auto resize = [&](int width) {
-    SetWindowPos(program.window, nullptr, 0, 0, width, outer.bottom - outer.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    WaitIdle(program.window);
-  };
-  auto label1_width = [&] { return form.Rect(kLabel1).right - form.Rect(kLabel1).left; };
-  resize(form.Px(7800));
-  Check(label1_width() == form.Px(120 + 7800 - 350) - form.Px(120),
-        "a wider window widens the instructions to the outer width minus 350 twips");
-  const int wide = label1_width();
-  resize(form.Px(4500));
-  Check(label1_width() == wide, "at 5000 twips or less the instructions keep their width");
-  resize(outer.right - outer.left);
-  Check(label1_width() == width_before, "the first size gives the first width again");
+  const int height = outer.bottom - outer.top;
+  const int width_before = Label1Width(form);
+  const int left = ui::ClientRect(ui::Label1).left;
+  ResizeOuter(program, form.Px(kWideOuter), height);
+  Check(
+      Label1Width(form) == form.Px(left + kWideOuter - ui::kLabel1OuterWidthInset) - form.Px(left),
+      "a wider window widens the instructions to the outer width minus " +
+          std::to_string(ui::kLabel1OuterWidthInset) + " twips");
+  const int wide = Label1Width(form);
+  ResizeOuter(program, form.Px(kNarrowOuter), height);
+  Check(Label1Width(form) == wide, "at " + std::to_string(ui::kLabel1ResizeAbove) +
+                                       " twips or less the instructions keep their width");
+  ResizeOuter(program, outer.right - outer.left, height);
+  Check(Label1Width(form) == width_before, "the first size gives the first width again");
+}
 
+// A second copy of the program, in a folder without calibration files.
+void ConvertEmptyFolder(const std::wstring& exe_source, const std::wstring& karten) {
   Phase("empty folder");
-  {
-    const std::wstring empty = karten + L"\\leer";
-    CreateDirectoryW(empty.c_str(), nullptr);
-    CopyOrDie(exe_source, empty + L"\\kal2map.exe");
-    Program other = Start(empty + L"\\kal2map.exe", empty);
-    Form other_form = ReadForm(other);
-    Press(other_form[kKonv]);
-    HWND other_box = AwaitRun(other);
-    Check(other_box == nullptr, "no warning box for a folder without calibration files");
-    if (other_box != nullptr) CloseBox(other_box);
-    CheckText(other_form.Message(), L"Keine kal-Dateien in " + empty + L"\\ gefunden.",
-              "message line for a folder without calibration files");
-    Press(other_form[kEnde]);
-    Check(WaitForSingleObject(other.process.hProcess, kTimeoutMs) == WAIT_OBJECT_0,
-          "Ende ends the second program");
-    Kill(other);
-  }
+  const std::wstring empty = karten + L"\\leer";
+  CreateDirectoryW(empty.c_str(), nullptr);
+  CopyOrDie(exe_source, empty + L"\\kal2map.exe");
+  Program other = Start(empty + L"\\kal2map.exe", empty);
+  const Form form = ReadForm(other);
+  Press(form[ui::Command_konv]);
+  ExpectNoBox(AwaitRun(other), "no warning box for a folder without calibration files");
+  CheckText(form.Message(), L"Keine kal-Dateien in " + empty + L"\\ gefunden.",
+            "message line for a folder without calibration files");
+  Press(form[ui::Command_Ende]);
+  Check(WaitForSingleObject(other.process.hProcess, kTimeoutMs) == WAIT_OBJECT_0,
+        "Ende ends the second program");
+  Kill(other);
+}
 
+void CheckEnde(Program& program, const Form& form) {
   Phase("end");
-  Press(form[kEnde]);
+  Press(form[ui::Command_Ende]);
   const DWORD waited = WaitForSingleObject(program.process.hProcess, kTimeoutMs);
   Check(waited == WAIT_OBJECT_0, "Ende ends the program");
   DWORD code = 99;
   GetExitCodeProcess(program.process.hProcess, &code);
   Check(code == 0, "exit code " + std::to_string(code));
   Kill(program);
+}
+
+int Run(const std::wstring& exe_source, const Folders& source, const std::wstring& karten,
+        const std::wstring& screenshot) {
+  const Folders folders = MakeWorkFolder(exe_source, source, karten);
+  const std::wstring exe = folders.work + L"\\kal2map.exe";
+  CheckResources(exe);
+  Program program = StartElsewhere(exe, karten);
+  const Form form = ReadForm(program);
+  CheckFirstDisplay(program, form, folders);
+  ConvertExamples(program, form, folders, screenshot);
+  ConvertWithFailures(program, form, folders);
+  ConvertByKeyboard(program, form, folders);
+  ChooseExtension(program, form, folders);
+  CheckResize(program, form);
+  ConvertEmptyFolder(exe_source, karten);
+  CheckEnde(program, form);
 
   std::printf(failures == 0 ? "PASS\n" : "%d check(s) failed\n", failures);
   return failures == 0 ? 0 : 1;
