@@ -9,10 +9,10 @@
 #include "cli/options.h"
 #include "control/batch.h"
 #include "control/kal_names.h"
-#include "record/state.h"
 #include "control/window.h"
 #include "platform/files.h"
 #include "platform/text.h"
+#include "record/state.h"
 
 #ifndef KAL2MAP_VERSION
 #define KAL2MAP_VERSION "0"
@@ -89,24 +89,23 @@ int RunCli(const std::vector<std::filesystem::path>& args) {
     }
   }
 
+  Plan plan;
+  for (std::size_t i = 0; i < options.paths.size(); ++i) {
+    if (is_folder[i]) {
+      PlanFolder(plan, WithTrailingSeparator(options.paths[i]), options.recursive);
+    } else {
+      PlanFile(plan, options.paths[i]);
+    }
+  }
   State state;
   InitState(state, ProgramFolder());
   state.BitmapExt = options.ext;
   ConsoleWindow window;
-  bool failed = false;
-  for (std::size_t i = 0; i < options.paths.size(); ++i) {
-    RunReport report;
-    if (is_folder[i]) {
-      state.WorkFolder = WithTrailingSeparator(options.paths[i]);
-      report = ConvertAll(state, window);
-    } else {
-      report = ConvertFile(state, window, options.paths[i]);
-    }
-    for (const auto& failure : report.failures) {
-      PrintError(PathText(failure.path) + ": " + ErrorText(failure.error));
-    }
-    failed = failed || !report.ok();
+  const RunReport report = ConvertPlan(state, window, plan);
+  for (const auto& failure : report.failures) {
+    PrintError(PathText(failure.path) + ": " + ErrorText(failure.error));
   }
+  const bool failed = !report.ok();
   return failed ? 1 : 0;
 }
 

@@ -51,6 +51,8 @@ Options ParseOptions(const std::vector<std::filesystem::path>& args) {
     } else if (Is(arg, "--help") || Is(arg, "-h")) {
       options.action = Options::Action::kHelp;
       return options;
+    } else if (Is(arg, "--recursive") || Is(arg, "-r")) {
+      options.recursive = true;
     } else if (Is(arg, "--version")) {
       options.action = Options::Action::kVersion;
       return options;

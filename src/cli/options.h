@@ -10,6 +10,7 @@ struct Options {
   enum class Action { kConvert, kHelp, kVersion, kUsageError };
   Action action = Action::kConvert;
   std::string ext;                           // empty: keep the image's own extension
+  bool recursive = false;                    // also the calibration files of every subfolder
   std::vector<std::filesystem::path> paths;  // folders and .kal files, in the order given
   std::string error;                         // German, for kUsageError
 };
@@ -20,6 +21,5 @@ Options ParseOptions(const std::vector<std::filesystem::path>& args);
 
 // ".EXT" with 1 to 10 ASCII letters or digits.
 bool IsValidExtension(const std::filesystem::path& ext);
-
 
 }  // namespace kal2map

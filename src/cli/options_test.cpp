@@ -24,6 +24,8 @@ TEST(ParseOptions, Words) {
       {{"-"}, Action::kConvert, "", 1},
       {{"a", "--help"}, Action::kHelp, "", 1},
       {{"--version"}, Action::kVersion, "", 0},
+      {{"-r", "a"}, Action::kConvert, "", 1},
+      {{"--recursive"}, Action::kConvert, "", 0},
       {{"--ext"}, Action::kUsageError, "", 0},
       {{"--ext", "png"}, Action::kUsageError, "", 0},
       {{"--ext", "."}, Action::kUsageError, "", 0},

@@ -51,13 +51,42 @@ void ConvertCurrent(State& state, Window& window, RunReport& report) {
   window.SetMessageLine(CreatedMessage(state.MapPath));
 }
 
-void ReportOutcome(const State& state, Window& window, const RunReport& report) {
-  if (report.written > 0) return;  // the message line already names the last map written
-  if (report.found == 0) {
-    window.SetMessageLine("Keine kal-Dateien in " + PathText(state.WorkFolder) + " gefunden.");
-  } else {
-    window.SetMessageLine("Keine map-Datei erstellt.");
+// Adds one job, unless another calibration file of the run already makes its map.
+void AddJob(Plan& plan, const std::filesystem::path& kal, const std::filesystem::path& map) {
+  ++plan.found;
+  if (!plan.taken_maps.insert(map.lexically_normal()).second) {
+    plan.failures.push_back({kal, MakeError(BatchError::kMapNameTaken)});
+    return;
   }
+  plan.jobs.push_back({kal, map});
+}
+
+// The calibration files of one folder; its subfolders go to `pending`, to be visited next.
+void PlanOneFolder(Plan& plan, const std::filesystem::path& folder,
+                   std::vector<std::filesystem::path>* pending) {
+  std::error_code ec;
+  const FolderListing listing = ListFolder(folder, IsKalName, ec);
+  if (ec) plan.failures.push_back({folder, ec});
+  for (const auto& name : listing.files) AddJob(plan, folder / name, folder / MapNameFor(name));
+  if (pending == nullptr) return;
+  // Reversed onto a stack, so that subfolders are visited in name order.
+  for (auto it = listing.folders.rbegin(); it != listing.folders.rend(); ++it) {
+    pending->push_back(WithTrailingSeparator(folder / *it));
+  }
+}
+
+std::string CountText(std::size_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+void ReportOutcome(Window& window, const RunReport& report) {
+  if (report.stopped) {
+    window.SetMessageLine("Abgebrochen: " + CountText(report.written, "map-Datei", "map-Dateien") +
+                          " erstellt.");
+    return;
+  }
+  if (report.written > 0) return;  // the message line already names the last map written
+  if (report.found > 0) window.SetMessageLine("Keine map-Datei erstellt.");
 }
 
 }  // namespace
@@ -67,48 +96,69 @@ std::error_code MakeError(BatchError e) {
   return {static_cast<int>(e), category};
 }
 
-RunReport ConvertFolder(State& state, Window& window) {
+void PlanFolder(Plan& plan, const std::filesystem::path& folder, bool recursive) {
+  Plan::Root root{folder, true, plan.jobs.size(), 0, 0};
+  const std::size_t found = plan.found;
+  // An explicit stack: a tree may be deeper than the call stack allows.
+  std::vector<std::filesystem::path> pending{folder};
+  while (!pending.empty()) {
+    const std::filesystem::path next = std::move(pending.back());
+    pending.pop_back();
+    PlanOneFolder(plan, next, recursive ? &pending : nullptr);
+  }
+  root.job_count = plan.jobs.size() - root.first_job;
+  root.found = plan.found - found;
+  plan.roots.push_back(std::move(root));
+}
+
+void PlanFile(Plan& plan, const std::filesystem::path& kal_path) {
+  Plan::Root root{kal_path, false, plan.jobs.size(), 0, 1};
+  AddJob(plan, kal_path, kal_path.parent_path() / MapNameFor(kal_path.filename()));
+  root.job_count = plan.jobs.size() - root.first_job;
+  plan.roots.push_back(std::move(root));
+}
+
+RunReport ConvertPlan(State& state, Window& window, const Plan& plan) {
   RunReport report;
-  std::error_code ec;
-  const auto names = ListFolder(state.WorkFolder, IsKalName, ec).files;
-  if (ec) report.failures.push_back({state.WorkFolder, ec});
+  report.found = plan.found - plan.jobs.size();  // those refused while planning
+  report.failures = plan.failures;
   std::filesystem::path last_written = state.MapPath;
-  // "a.kal" and "a.kal.kal" (or "a.KAL" on POSIX) share one map name; the second would
-  // silently replace the map of the first, which was just reported as created.
-  std::set<std::filesystem::path> map_names;
-  for (const auto& name : names) {
-    state.KalPath = state.WorkFolder / name;
-    const std::filesystem::path map_name = MapNameFor(name);
-    if (!map_names.insert(map_name).second) {
-      ++report.found;
-      report.failures.push_back({state.KalPath, MakeError(BatchError::kMapNameTaken)});
-      continue;
+  std::size_t done = 0;
+  for (const Plan::Root& root : plan.roots) {
+    if (root.is_folder && root.found == 0 && !report.stopped) {
+      window.SetMessageLine("Keine kal-Dateien in " + PathText(root.path) + " gefunden.");
     }
-    state.MapPath = state.WorkFolder / map_name;
-    std::size_t written = report.written;
-    ConvertCurrent(state, window, report);
-    if (report.written > written) last_written = state.MapPath;
+    for (std::size_t i = root.first_job; i < root.first_job + root.job_count; ++i) {
+      if (report.stopped || window.StopRequested()) {
+        report.stopped = true;
+        break;
+      }
+      state.KalPath = plan.jobs[i].kal;
+      state.MapPath = plan.jobs[i].map;
+      const std::size_t written = report.written;
+      ConvertCurrent(state, window, report);
+      if (report.written > written) last_written = state.MapPath;
+      window.ShowProgress(++done, plan.jobs.size(), state.MapPath);
+    }
   }
   state.MapPath = last_written;
+  ReportOutcome(window, report);
   return report;
 }
 
-RunReport ConvertAll(State& state, Window& window) {
-  RunReport report = ConvertFolder(state, window);
-  ReportOutcome(state, window, report);
-  return report;
+RunReport ConvertFolder(State& state, Window& window) {
+  Plan plan;
+  PlanFolder(plan, state.WorkFolder, false);
+  return ConvertPlan(state, window, plan);
 }
+
+RunReport ConvertAll(State& state, Window& window) { return ConvertFolder(state, window); }
 
 RunReport ConvertFile(State& state, Window& window, const std::filesystem::path& kal_path) {
-  RunReport report;
-  const std::filesystem::path previous = state.MapPath;
   state.WorkFolder = WithTrailingSeparator(kal_path.parent_path());
-  state.KalPath = kal_path;
-  state.MapPath = kal_path.parent_path() / MapNameFor(kal_path.filename());
-  ConvertCurrent(state, window, report);
-  if (report.written == 0) state.MapPath = previous;
-  ReportOutcome(state, window, report);
-  return report;
+  Plan plan;
+  PlanFile(plan, kal_path);
+  return ConvertPlan(state, window, plan);
 }
 
 }  // namespace kal2map

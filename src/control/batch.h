@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <set>
+#include <string>
 #include <system_error>
 #include <vector>
 
@@ -10,7 +12,8 @@
 
 namespace kal2map {
 
-// A calibration file that could not be read, or a map that could not be written.
+// A calibration file that could not be read, a map that could not be written, or a folder that
+// could not be listed.
 struct FileFailure {
   std::filesystem::path path;
   std::error_code error;
@@ -20,16 +23,56 @@ struct RunReport {
   std::size_t found = 0;    // calibration files listed
   std::size_t written = 0;  // maps written
   std::vector<FileFailure> failures;
+  bool stopped = false;  // the window asked to stop before every file was converted
   bool ok() const { return failures.empty(); }
 };
+
+// One calibration file and the map it becomes.
+struct Job {
+  std::filesystem::path kal;
+  std::filesystem::path map;
+};
+
+// Everything a run will convert, found before the first map is written, so that the total is
+// known from the start and no map written on the way can be listed as input.
+struct Plan {
+  // A folder or file the user named, and the part of `jobs` that came from it.
+  struct Root {
+    std::filesystem::path path;
+    bool is_folder = true;
+    std::size_t first_job = 0;
+    std::size_t job_count = 0;
+    std::size_t found = 0;  // calibration files seen below it, refused ones included
+  };
+  std::vector<Root> roots;
+  std::vector<Job> jobs;
+  // Folders that could not be listed, and calibration files whose map another one of the run
+  // already makes: the second would silently replace a map just reported as created.
+  std::vector<FileFailure> failures;
+  std::size_t found = 0;  // calibration files seen, those that failed here included
+  std::set<std::filesystem::path> taken_maps;
+};
+
+// Adds the calibration files of `folder` in name order, then with `recursive` those of each
+// subfolder in name order, depth first. Links, junctions, mount points and hidden folders are
+// not entered. A folder that cannot be listed is a failure; the others are still planned.
+void PlanFolder(Plan& plan, const std::filesystem::path& folder, bool recursive);
+
+// Adds one calibration file; its map goes beside it.
+void PlanFile(Plan& plan, const std::filesystem::path& kal_path);
+
+// Converts the plan's jobs in order, each read and written completely before the next, and
+// leaves the outcome in the message line: after each map written the message line names it;
+// a root without calibration files and a run without any map written say so. Stops before
+// the next file once the window asks to. Afterwards MapPath names the last map written in
+// this run, or keeps its earlier value.
+RunReport ConvertPlan(State& state, Window& window, const Plan& plan);
 
 // Converts every calibration file of WorkFolder, then leaves the outcome in the message line:
 // the last map written, or why there is none. Failures are collected, not fatal.
 RunReport ConvertAll(State& state, Window& window);
 
-// Converts every calibration file of WorkFolder in listing order, each read and written
-// completely before the next. After each map written the message line names it. Afterwards
-// MapPath names the last map written in this run, or keeps its earlier value.
+// The loop behind ConvertAll: WorkFolder planned and converted.
 RunReport ConvertFolder(State& state, Window& window);
 
 // Converts one calibration file into a map beside it; the message line as for a folder.

@@ -135,5 +135,58 @@ TEST_F(BatchTest, ImageExtensionChoiceReachesTheMap) {
   EXPECT_EQ(Line(map, 3), "Karte.jpg");
 }
 
+// Names of the jobs' calibration files relative to `dir`, in plan order.
+std::vector<std::string> PlannedNames(const Plan& plan, const std::filesystem::path& dir) {
+  std::vector<std::string> names;
+  for (const Job& job : plan.jobs)
+    names.push_back(job.kal.lexically_relative(dir).generic_string());
+  return names;
+}
+
+TEST_F(BatchTest, SubfoldersAreVisitedDepthFirstInNameOrder) {
+  for (const char* name :
+       {"b/z.kal", "b/a/y.kal", "a/x.kal", "top.kal", ".hidden/h.kal", "c/n.txt"}) {
+    std::filesystem::create_directories((dir / name).parent_path());
+    WriteFile(dir / name, kKarte);
+  }
+#ifndef _WIN32
+  std::filesystem::create_directory_symlink(dir.path(), dir / "b" / "loop");
+#endif
+  Plan flat, deep;
+  PlanFolder(flat, state.WorkFolder, false);
+  PlanFolder(deep, state.WorkFolder, true);
+  EXPECT_EQ(PlannedNames(flat, dir.path()), std::vector<std::string>{"top.kal"});
+  EXPECT_EQ(PlannedNames(deep, dir.path()),
+            (std::vector<std::string>{"top.kal", "a/x.kal", "b/z.kal", "b/a/y.kal"}));
+  EXPECT_TRUE(deep.failures.empty());
+  RunReport report = ConvertPlan(state, window, deep);
+  EXPECT_EQ(report.written, 4u);
+  EXPECT_EQ(Listing(dir / "b" / "a"), "y.kal y.map");
+}
+
+TEST_F(BatchTest, StoppingLeavesWholeMapsAndSaysHowMany) {
+  struct StoppingWindow : RecordingWindow {
+    bool StopRequested() override { return messages.size() >= 2; }
+  } stopping;
+  for (const char* name : {"a.kal", "b.kal", "c.kal"}) WriteFile(dir / name, kKarte);
+  RunReport report = ConvertAll(state, stopping);
+  EXPECT_TRUE(report.stopped);
+  EXPECT_EQ(report.written, 2u);
+  EXPECT_EQ(stopping.messages.back(), "Abgebrochen: 2 map-Dateien erstellt.");
+  EXPECT_EQ(Listing(dir.path()), "a.kal a.map b.kal b.map c.kal");
+}
+
+TEST_F(BatchTest, TheSameMapFromTwoRootsIsMadeOnce) {
+  WriteFile(dir / "a.kal", kKarte);
+  Plan plan;
+  PlanFolder(plan, state.WorkFolder, false);
+  PlanFile(plan, state.WorkFolder / "a.kal");
+  RunReport report = ConvertPlan(state, window, plan);
+  EXPECT_EQ(report.found, 2u);
+  EXPECT_EQ(report.written, 1u);
+  ASSERT_EQ(report.failures.size(), 1u);
+  EXPECT_EQ(report.failures[0].error, MakeError(BatchError::kMapNameTaken));
+}
+
 }  // namespace
 }  // namespace kal2map

@@ -11,8 +11,8 @@ namespace kal2map {
 namespace {
 
 using test::ReadFile;
-using test::SetAttributes;
 using test::RecordingWindow;
+using test::SetAttributes;
 using test::TempDir;
 using test::U8;
 using test::WriteFile;

@@ -57,6 +57,9 @@ FolderListing ListFolder(const std::filesystem::path& folder,
     ec = LastError();
     return listing;
   }
+  // A subfolder on another device is a mount point, which the walk does not enter.
+  struct stat self;
+  const bool know_device = ::fstat(::dirfd(dir), &self) == 0;
   for (;;) {
     errno = 0;
     const dirent* entry = ::readdir(dir);
@@ -73,14 +76,20 @@ FolderListing ListFolder(const std::filesystem::path& folder,
       // A name that cannot be looked at counts as a link: stat below fails too and the name
       // is kept, so its failure gets reported.
       type = DT_LNK;
-      if (::lstat((folder / name).c_str(), &st) == 0) {
+      if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
         if (S_ISDIR(st.st_mode)) type = DT_DIR;
         if (S_ISREG(st.st_mode)) type = DT_REG;
         if (!S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) type = DT_FIFO;
       }
     }
     if (type == DT_DIR) {
-      if (name.front() != '.') listing.folders.emplace_back(name);
+      struct stat st;
+      if (name.front() == '.') continue;
+      if (know_device && ::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+          st.st_dev != self.st_dev) {
+        continue;
+      }
+      listing.folders.emplace_back(name);
       continue;
     }
     if (!wanted(name)) continue;
