@@ -19,10 +19,18 @@ struct FileFailure {
   std::error_code error;
 };
 
+// Something a user should check in a map that was written all the same. `text` is German,
+// UTF-8, and names no file: the path says which.
+struct FileWarning {
+  std::filesystem::path kal;
+  std::string text;
+};
+
 struct RunReport {
   std::size_t found = 0;    // calibration files listed
   std::size_t written = 0;  // maps written
   std::vector<FileFailure> failures;
+  std::vector<FileWarning> warnings;  // in the order the files were converted
   bool stopped = false;  // the window asked to stop before every file was converted
   bool ok() const { return failures.empty(); }
 };

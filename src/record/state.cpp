@@ -9,6 +9,7 @@ std::filesystem::path WithTrailingSeparator(const std::filesystem::path& folder)
 
 void InitState(State& state, const std::filesystem::path& program_folder) {
   state.ShowExtChoice = false;
+  state.CompleteMaps = false;
   state.PointCount = 0;
   state.BitmapName.clear();
   state.BitmapExt.clear();

@@ -35,6 +35,8 @@ struct State {
   // Map being written; after a run, the last map written.
   std::filesystem::path MapPath;
   bool ShowExtChoice = false;
+  // Whether maps get the border, scale and image size lines after the fixed ones.
+  bool CompleteMaps = false;
 };
 
 // Resets the record for a new process. `program_folder` is where the program runs from; a
