@@ -10,6 +10,12 @@ namespace {
 // Enough digits for a correctly rounded double; later digits only act as a sticky bit.
 constexpr std::size_t kMaxFractionDigits = 800;
 
+// Digits only, with an optional leading minus: the corners of printed sheets, e.g. "52".
+bool IsWholeDegrees(std::string_view value) {
+  if (!value.empty() && value.front() == '-') value.remove_prefix(1);
+  return !value.empty() && value.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
 void ParseDegrees(PointRow& row, std::string_view line, std::string_view keyword, Column deg,
                   Column min) {
   if (line.find(keyword) == std::string_view::npos) return;
@@ -17,6 +23,12 @@ void ParseDegrees(PointRow& row, std::string_view line, std::string_view keyword
   if (eq == std::string_view::npos) return;
   std::string_view value = TrimBlanks(line.substr(eq + 1));
   std::size_t point = value.find('.');
+  if (point == std::string_view::npos && IsWholeDegrees(value)) {
+    // Read as if it ended in a point: an empty minutes field makes readers drop the point.
+    row[deg] = value;
+    row[min] = FractionToMinutes({});
+    return;
+  }
   if (point == std::string_view::npos || point == 0) {
     row[deg] = value;
     return;

@@ -19,7 +19,14 @@ TEST(ParsePointLine, CutsFieldsIntoTheCurrentRow) {
       {"Latitude = 52.15560", {"", kKeep, kKeep, "52", " 9.336", kKeep, kKeep}},
       {"Longitude=13.5", {"", kKeep, kKeep, kKeep, kKeep, "13", " 30"}},
       {"Latitude = -33.25", {"", kKeep, kKeep, "-33", " 15", kKeep, kKeep}},
-      {"Latitude = 52", {"", kKeep, kKeep, "52", kKeep, kKeep, kKeep}},
+      // Whole degrees read as if they ended in a point, so the minutes field is never empty.
+      {"Latitude = 52", {"", kKeep, kKeep, "52", " 0", kKeep, kKeep}},
+      {"Longitude = -41", {"", kKeep, kKeep, kKeep, kKeep, "-41", " 0"}},
+      {"Latitude = 0", {"", kKeep, kKeep, "0", " 0", kKeep, kKeep}},
+      {"Latitude = -", {"", kKeep, kKeep, "-", kKeep, kKeep, kKeep}},
+      {"Latitude = 5 2", {"", kKeep, kKeep, "5 2", kKeep, kKeep, kKeep}},
+      {"Latitude = +52", {"", kKeep, kKeep, "+52", kKeep, kKeep, kKeep}},
+      {"Latitude = 52N", {"", kKeep, kKeep, "52N", kKeep, kKeep, kKeep}},
       {"Latitude = 52.", {"", kKeep, kKeep, "52", " 0", kKeep, kKeep}},
       {"Latitude = .5", {"", kKeep, kKeep, ".5", kKeep, kKeep, kKeep}},
       {"Latitude = 52,5", {"", kKeep, kKeep, "52,5", kKeep, kKeep, kKeep}},
@@ -66,9 +73,11 @@ TEST(ParsePointLine, LaterLatitudeLineWinsOnlyWhereItSetsCells) {
   State state;
   state.PointCount = 1;
   ParsePointLine(state, "Latitude = 52.5");
-  ParsePointLine(state, "Latitude = 48");
-  EXPECT_EQ(state.Points[1][LatDeg], "48");
+  ParsePointLine(state, "Latitude = 48,5");
+  EXPECT_EQ(state.Points[1][LatDeg], "48,5");
   EXPECT_EQ(state.Points[1][LatMin], " 30");
+  ParsePointLine(state, "Latitude = 48");
+  EXPECT_EQ(state.Points[1][LatMin], " 0");
 }
 
 TEST(ParsePointLine, RowsOutsideTheTableAreNeverWritten) {
