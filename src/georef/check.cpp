@@ -1,0 +1,228 @@
+#include "georef/check.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <numbers>
+
+namespace kal2map {
+
+namespace {
+
+constexpr double kRad = std::numbers::pi / 180;
+
+// Map sheets are drawn in conformal projections, and a scan or screenshot adds a similarity
+// (turn, scale, mirror) and at most a slight stretch. Which projection is unknown, so each
+// point is judged in a few planes: a Transverse Mercator around the points (Transverse
+// Mercator and Lambert sheets), Mercator (web maps) and degrees (maps drawn in them). Far
+// north they differ by percents of a large sheet's diagonal, and a misfit in one of them can
+// be a typing error in another.
+enum class Plane { kDegrees, kMercator, kTransverseMercator };
+constexpr Plane kPlanes[] = {Plane::kDegrees, Plane::kMercator, Plane::kTransverseMercator};
+
+// A plane in which the other points need more stretch or shear than this (as a share of the
+// scale) is not the sheet's projection, unless no plane does better.
+constexpr double kMaxStretch = 0.01;
+
+// A point is only judged where the others surround it somewhat: seen from a thin band of
+// points, every small bend of the projection grows into a large misfit across the band.
+constexpr double kJudgeRatio = 0.05;
+
+struct Centre {
+  double lon = 0, lat = 0;
+};
+
+// Plane coordinates (radians of arc on a sphere; the unit does not matter to an affine fit).
+// Not finite where the projection cannot show the point; a latitude typed beyond 90 degrees
+// gives some far-off place, and so a large misfit.
+AffineSample ToPlane(Plane plane, const GeoPoint& p, Centre c) {
+  const double dlon = WrapLongitude(p.lon - c.lon) * kRad;
+  const double lat = p.lat * kRad;
+  double u = 0, v = 0;
+  switch (plane) {
+    case Plane::kDegrees:
+      u = dlon;
+      v = lat;
+      break;
+    case Plane::kMercator:
+      u = dlon;
+      v = std::asinh(std::tan(lat));
+      break;
+    case Plane::kTransverseMercator:
+      u = std::atanh(std::cos(lat) * std::sin(dlon));
+      v = std::atan2(std::tan(lat), std::cos(dlon)) - c.lat * kRad;
+      break;
+  }
+  return {u, v, p.x, p.y};
+}
+
+// The points' mean, longitudes taken across the antimeridian where that is shorter.
+Centre CentreOf(std::span<const GeoPoint> points) {
+  Centre c{points[0].lon, 0};
+  for (const GeoPoint& p : points) {
+    c.lon += WrapLongitude(p.lon - points[0].lon) / static_cast<double>(points.size());
+    c.lat += p.lat / static_cast<double>(points.size());
+  }
+  return c;
+}
+
+std::string Number(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.0f", value);
+  return text;
+}
+
+// Stretch and shear of the map from plane to pixels. Its linear part is the sum of a
+// similarity and a mirrored one; a scan is one of them alone.
+double Stretch(const AffinePair& fit) {
+  const double a = fit.p.cu, b = fit.p.cv, c = fit.q.cu, d = fit.q.cv;
+  const double turned = std::hypot(a + d, c - b), mirrored = std::hypot(a - d, b + c);
+  return std::min(turned, mirrored) / std::max(turned, mirrored);
+}
+
+// Diagonal of the points' extent in degrees of arc, at most 4.
+double ArcDegrees(std::span<const GeoPoint> points, Centre centre) {
+  double west = 0, east = 0, south = centre.lat, north = centre.lat;
+  for (const GeoPoint& p : points) {
+    west = std::min(west, WrapLongitude(p.lon - centre.lon));
+    east = std::max(east, WrapLongitude(p.lon - centre.lon));
+    south = std::min(south, p.lat);
+    north = std::max(north, p.lat);
+  }
+  const double arc = std::hypot(north - south, (east - west) * std::cos(centre.lat * kRad));
+  return std::isfinite(arc) ? std::min(arc, 4.0) : 4.0;
+}
+
+CalibrationWarning Warning(CheckKind kind, int point) {
+  CalibrationWarning warning;
+  warning.kind = kind;
+  warning.point = point;
+  return warning;
+}
+
+bool SamePlaceDifferentCoordinates(const GeoPoint& a, const GeoPoint& b) {
+  constexpr double kDegreeNoise = 1e-9;
+  return a.x == b.x && a.y == b.y &&
+         (std::abs(a.lat - b.lat) > kDegreeNoise ||
+          std::abs(WrapLongitude(a.lon - b.lon)) > kDegreeNoise);
+}
+
+}  // namespace
+
+std::optional<double> Misfit(std::span<const GeoPoint> points, std::size_t index) {
+  if (points.size() < 4 || index >= points.size()) return std::nullopt;
+  std::vector<AffineSample> others;
+  for (std::size_t j = 0; j < points.size(); ++j) {
+    if (j != index) others.push_back({points[j].x, points[j].y});
+  }
+  if (!FitAffine(others, kJudgeRatio)) return std::nullopt;
+  const Centre centre = CentreOf(points);
+  double best = std::numeric_limits<double>::infinity(), best_stretched = best;
+  for (Plane plane : kPlanes) {
+    others.clear();
+    bool finite = true;
+    for (std::size_t j = 0; j < points.size(); ++j) {
+      if (j == index) continue;
+      others.push_back(ToPlane(plane, points[j], centre));
+      finite = finite && std::isfinite(others.back().u) && std::isfinite(others.back().v);
+    }
+    const AffineSample self = ToPlane(plane, points[index], centre);
+    if (!finite || !std::isfinite(self.u) || !std::isfinite(self.v)) continue;
+    const std::optional<AffinePair> fit = FitAffine(others);
+    if (!fit) continue;
+    const double misfit =
+        std::hypot(fit->p(self.u, self.v) - self.p, fit->q(self.u, self.v) - self.q);
+    double& slot = Stretch(*fit) <= kMaxStretch ? best : best_stretched;
+    slot = std::min(slot, misfit);
+  }
+  if (!std::isfinite(best)) best = best_stretched;
+  if (!std::isfinite(best)) return std::nullopt;
+  return best;
+}
+
+double MisfitLimit(std::span<const GeoPoint> points, double diagonal) {
+  if (points.empty()) return 0;
+  return (0.0075 + 0.0025 * ArcDegrees(points, CentreOf(points))) * diagonal;
+}
+
+std::vector<CalibrationWarning> CheckCalibration(std::span<const GeoPoint> points,
+                                                 std::optional<ImageExtent> image) {
+  // A size that is not positive is no size, not an image every point lies outside of.
+  if (image && (image->width <= 0 || image->height <= 0)) image.reset();
+  std::vector<CalibrationWarning> warnings;
+  if (points.size() < 2) warnings.push_back(Warning(CheckKind::kTooFewPoints, 0));
+
+  for (std::size_t j = 0; j < points.size(); ++j) {
+    for (std::size_t i = 0; i < j; ++i) {
+      if (SamePlaceDifferentCoordinates(points[i], points[j])) {
+        warnings.push_back(Warning(CheckKind::kSamePixel, points[j].number));
+        warnings.back().other = points[i].number;
+        break;
+      }
+    }
+  }
+
+  double diagonal = 0;
+  if (image) {
+    diagonal = std::hypot(static_cast<double>(image->width), static_cast<double>(image->height));
+  } else if (!points.empty()) {
+    const auto [left, right] = std::ranges::minmax(points, {}, &GeoPoint::x);
+    const auto [top, bottom] = std::ranges::minmax(points, {}, &GeoPoint::y);
+    diagonal = std::hypot(right.x - left.x, bottom.y - top.y);
+  }
+  const double limit = MisfitLimit(points, diagonal);
+  // Set the worst point aside before judging the rest: a typing error moves the fit of the
+  // others too, and must not make its neighbours look wrong.
+  std::vector<GeoPoint> rest(points.begin(), points.end());
+  while (rest.size() >= 4) {
+    std::size_t worst = 0;
+    double worst_misfit = -1;
+    for (std::size_t i = 0; i < rest.size(); ++i) {
+      const std::optional<double> misfit = Misfit(rest, i);
+      if (misfit && *misfit > worst_misfit) {
+        worst = i;
+        worst_misfit = *misfit;
+      }
+    }
+    if (!(worst_misfit > limit)) break;
+    warnings.push_back(Warning(CheckKind::kMisfit, rest[worst].number));
+    warnings.back().pixels = worst_misfit;
+    rest.erase(rest.begin() + static_cast<std::ptrdiff_t>(worst));
+  }
+
+  if (image) {
+    const double w = static_cast<double>(image->width), h = static_cast<double>(image->height);
+    for (const GeoPoint& p : points) {
+      if (!(p.x >= 0 && p.x <= w && p.y >= 0 && p.y <= h)) {
+        warnings.push_back(Warning(CheckKind::kOutsideImage, p.number));
+        warnings.back().image = *image;
+      }
+    }
+  }
+  return warnings;
+}
+
+std::string WarningText(const CalibrationWarning& warning) {
+  const std::string point = "Punkt " + std::to_string(warning.point);
+  switch (warning.kind) {
+    case CheckKind::kTooFewPoints:
+      return "Weniger als zwei brauchbare Punkte: kein Programm kann die Karte einordnen";
+    case CheckKind::kSamePixel:
+      return "Punkt " + std::to_string(warning.other) + " und " + point +
+             " liegen auf demselben Pixel, haben aber verschiedene Koordinaten";
+    case CheckKind::kMisfit:
+      return point + " liegt " + Number(warning.pixels) +
+             " Pixel neben der Lage, die die \xC3\xBC"
+             "brigen Punkte ergeben (Tippfehler?)";
+    case CheckKind::kOutsideImage:
+      return point +
+             " liegt au\xC3\x9F"
+             "erhalb des Bildes (" +
+             std::to_string(warning.image.width) + " x " + std::to_string(warning.image.height) +
+             " Pixel)";
+  }
+  return {};
+}
+
+}  // namespace kal2map

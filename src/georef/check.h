@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "georef/fit.h"
+
+namespace kal2map {
+
+struct ImageExtent {
+  std::int64_t width = 0, height = 0;  // pixels
+};
+
+enum class CheckKind { kTooFewPoints, kSamePixel, kMisfit, kOutsideImage };
+
+struct CalibrationWarning {
+  CheckKind kind = CheckKind::kTooFewPoints;
+  int point = 0;      // number of the point warned about; 0 for kTooFewPoints
+  int other = 0;      // kSamePixel: the earlier point on the same pixel
+  double pixels = 0;  // kMisfit: distance from where the other points place it
+  ImageExtent image;  // kOutsideImage: the image it lies outside of
+};
+
+// What looks wrong in a map's usable points: too few of them, two on the same pixel with
+// different coordinates, a point far from where the others place it (worst first, then the
+// rest judged without it, while four or more remain), a point outside the image (when its
+// size is known). At most one warning per kind and point.
+std::vector<CalibrationWarning> CheckCalibration(std::span<const GeoPoint> points,
+                                                 std::optional<ImageExtent> image);
+
+// The warning as the user reads it (German, UTF-8), e.g. "Punkt 4 liegt außerhalb des Bildes
+// (6000 x 4000 Pixel)".
+std::string WarningText(const CalibrationWarning& warning);
+
+// Distance in pixels between points[index] and the pixel the other points place it at, fitted
+// in a few map projections: the smallest among those in which the others fit a scan (at most
+// 1 % stretch or shear), else among all. Empty for fewer than four points, or when the others
+// cannot place it, e.g. when they lie in a thin band.
+std::optional<double> Misfit(std::span<const GeoPoint> points, std::size_t index);
+
+// The misfit above which a point counts as mistyped: 0.75 % of `diagonal` (the image's, else
+// the points' extent in pixels) plus 0.25 % per degree of arc the points span, up to 4
+// degrees. Projections part further on larger sheets.
+double MisfitLimit(std::span<const GeoPoint> points, double diagonal);
+
+}  // namespace kal2map

@@ -1,0 +1,85 @@
+#include "georef/fit.h"
+
+#include <cmath>
+#include <numbers>
+#include <vector>
+
+namespace kal2map {
+
+namespace {
+
+// Gradients of longitude and latitude this close to parallel (sine of their angle) leave the
+// map without area: every corner would land on one line.
+constexpr double kMinGradientSine = 1e-3;
+
+GeoFit Failed(const char* reason) {
+  GeoFit fit;
+  fit.error = reason;
+  return fit;
+}
+
+}  // namespace
+
+double WrapLongitude(double lon) { return std::remainder(lon, 360.0); }
+
+LonLat GeoFit::At(double x, double y) const { return {WrapLongitude(lon(x, y)), lat(x, y)}; }
+
+GeoFit FitGeoPoints(std::span<const GeoPoint> points) {
+  if (points.size() < 2) return Failed("weniger als zwei brauchbare Punkte");
+  for (const GeoPoint& p : points) {
+    if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.lon) ||
+        !std::isfinite(p.lat)) {
+      return Failed("ein Punkt hat keine g\xC3\xBCltige Zahl");
+    }
+  }
+  // Longitudes as seen from the first point, so that a map across 180 degrees stays in one
+  // piece: 179.9 and -179.9 are 0.2 degrees apart, not 359.8.
+  const double lon_ref = points[0].lon;
+  auto unwrapped = [lon_ref](double lon) { return lon_ref + WrapLongitude(lon - lon_ref); };
+  GeoFit fit;
+  if (points.size() == 2) {
+    const GeoPoint& a = points[0];
+    const GeoPoint& b = points[1];
+    if (a.x == b.x || a.y == b.y) {
+      return Failed("zwei Punkte haben dieselbe x- oder y-Position");
+    }
+    fit.lon.cu = (unwrapped(b.lon) - a.lon) / (b.x - a.x);
+    fit.lon.c0 = a.lon - fit.lon.cu * a.x;
+    fit.lat.cv = (b.lat - a.lat) / (b.y - a.y);
+    fit.lat.c0 = a.lat - fit.lat.cv * a.y;
+  } else {
+    std::vector<AffineSample> samples;
+    for (const GeoPoint& p : points) samples.push_back({p.x, p.y, unwrapped(p.lon), p.lat});
+    const std::optional<AffinePair> pair = FitAffine(samples);
+    if (!pair) return Failed("die Punkte liegen auf einer Linie");
+    fit.lon = pair->p;
+    fit.lat = pair->q;
+  }
+  const double det = fit.lon.cu * fit.lat.cv - fit.lon.cv * fit.lat.cu;
+  const double norms = std::hypot(fit.lon.cu, fit.lon.cv) * std::hypot(fit.lat.cu, fit.lat.cv);
+  if (!(std::abs(det) > kMinGradientSine * norms)) {
+    return Failed(
+        "die Koordinaten der Punkte spannen keine Fl\xC3\xA4"
+        "che auf");
+  }
+  return fit;
+}
+
+std::array<LonLat, 4> Border(const GeoFit& fit, double width, double height) {
+  return {fit.At(0, 0), fit.At(width, 0), fit.At(width, height), fit.At(0, height)};
+}
+
+double MetresPerPixel(const GeoFit& fit, double width, double height) {
+  constexpr double kA = 6378137.0;
+  constexpr double kF = 1 / 298.257223563;
+  constexpr double kE2 = kF * (2 - kF);
+  constexpr double kRad = std::numbers::pi / 180;
+  const double phi = fit.lat(width / 2, height / 2) * kRad;
+  const double w = 1 - kE2 * std::sin(phi) * std::sin(phi);
+  const double meridian = kA * (1 - kE2) / (w * std::sqrt(w));
+  const double prime_vertical = kA / std::sqrt(w);
+  return std::hypot(meridian * fit.lat.cu * kRad,
+                    prime_vertical * std::cos(phi) * fit.lon.cu * kRad);
+}
+
+}  // namespace kal2map

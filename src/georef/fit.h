@@ -1,0 +1,46 @@
+#pragma once
+
+#include <array>
+#include <span>
+#include <string>
+
+#include "georef/affine.h"
+
+namespace kal2map {
+
+// One usable calibration point: pixel position and decimal degrees (negative for S and W).
+struct GeoPoint {
+  int number = 0;  // its number in the map, 1..30
+  double x = 0, y = 0, lon = 0, lat = 0;
+};
+
+struct LonLat {
+  double lon = 0, lat = 0;
+};
+
+// Longitude and latitude as affine functions of the pixel position. The longitude may leave
+// -180..180 on a map across the antimeridian; At() wraps it back.
+struct GeoFit {
+  AffineFn lon, lat;
+  std::string error;  // why there is no fit (German, UTF-8); empty when the fit holds
+  bool ok() const { return error.empty(); }
+  LonLat At(double x, double y) const;
+};
+
+// Least squares for three or more points; for two, a north-up image as GDAL makes it (x scale
+// from the longitudes, y scale from the latitudes, no rotation). Fails for fewer than two
+// points, points on one line, two points sharing an x or a y, and coordinates that span no
+// area, e.g. every point on the same latitude.
+GeoFit FitGeoPoints(std::span<const GeoPoint> points);
+
+// The fit (which must be ok()) at the image corners (0,0), (W,0), (W,H), (0,H).
+std::array<LonLat, 4> Border(const GeoFit& fit, double width, double height);
+
+// Length on the WGS 84 ellipsoid of a one-pixel step along x at the image centre, in metres;
+// `fit` must be ok().
+double MetresPerPixel(const GeoFit& fit, double width, double height);
+
+// `lon` moved by whole turns into -180..180.
+double WrapLongitude(double lon);
+
+}  // namespace kal2map
