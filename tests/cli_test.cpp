@@ -38,7 +38,10 @@ void CopyExamples(const TempDir& dir) {
   }
 }
 
-const char kKal[] = "Bitmap = a.png\r\n[Calibration Point1]\r\nLatitude = 52.5\r\n";
+const char kKal[] =
+    "Bitmap = a.png\r\n[Calibration Point1]\r\nLatitude = 52.5\r\nLongitude = 13.25\r\n"
+    "Pixel = (10, 20)\r\n[Calibration Point2]\r\nLatitude = 52.4\r\nLongitude = 13.3\r\n"
+    "Pixel = (500, 600)\r\n";
 
 TEST(Cli, ExamplesMatchTheirGoldenMapsByteForByte) {
   TempDir dir;

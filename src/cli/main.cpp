@@ -100,10 +100,15 @@ int RunCli(const std::vector<std::filesystem::path>& args) {
   State state;
   InitState(state, ProgramFolder());
   state.BitmapExt = options.ext;
+  state.CompleteMaps = options.complete;
   ConsoleWindow window;
   const RunReport report = ConvertPlan(state, window, plan);
   for (const auto& failure : report.failures) {
     PrintError(PathText(failure.path) + ": " + ErrorText(failure.error));
+  }
+  // Warnings leave the exit status alone: their maps were written.
+  for (const auto& warning : report.warnings) {
+    PrintError("Warnung: " + PathText(warning.kal) + ": " + warning.text);
   }
   const bool failed = !report.ok();
   return failed ? 1 : 0;

@@ -53,6 +53,8 @@ Options ParseOptions(const std::vector<std::filesystem::path>& args) {
       return options;
     } else if (Is(arg, "--recursive") || Is(arg, "-r")) {
       options.recursive = true;
+    } else if (Is(arg, "--complete")) {
+      options.complete = true;
     } else if (Is(arg, "--version")) {
       options.action = Options::Action::kVersion;
       return options;

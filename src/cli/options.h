@@ -10,7 +10,8 @@ struct Options {
   enum class Action { kConvert, kHelp, kVersion, kUsageError };
   Action action = Action::kConvert;
   std::string ext;                           // empty: keep the image's own extension
-  bool recursive = false;                    // also the calibration files of every subfolder
+  bool recursive = false;
+  bool complete = false;  // border, scale and image size after the fixed lines                    // also the calibration files of every subfolder
   std::vector<std::filesystem::path> paths;  // folders and .kal files, in the order given
   std::string error;                         // German, for kUsageError
 };

@@ -6,6 +6,7 @@
 
 #include "calibration/kal_scan.h"
 #include "control/kal_names.h"
+#include "control/map_check.h"
 #include "mapfile/map_writer.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -30,7 +31,7 @@ std::string CreatedMessage(const std::filesystem::path& map) {
 }
 
 // Reads `state.KalPath` and writes `state.MapPath`, recording the outcome in `report`.
-void ConvertCurrent(State& state, Window& window, RunReport& report) {
+void ConvertCurrent(State& state, Window& window, ImageFinder& finder, RunReport& report) {
   ++report.found;
   std::error_code ec;
   std::filesystem::path failed = state.KalPath;
@@ -38,7 +39,15 @@ void ConvertCurrent(State& state, Window& window, RunReport& report) {
     ec = ReadKal(state, state.KalPath);
     if (!ec) {
       failed = state.MapPath;
-      ec = WriteMap(state, state.MapPath);
+      std::string map = BuildMap(state);
+      MapExtras extras = CompleteAndCheck(state, map, state.MapPath, finder);
+      if (extras.border) map += BorderLines(*extras.border);
+      ec = ReplaceFileContents(state.MapPath, map);
+      // A map that was not written needs no warnings about its contents.
+      if (!ec) {
+        for (auto& text : extras.warnings)
+          report.warnings.push_back({state.KalPath, std::move(text)});
+      }
     }
   } catch (const std::bad_alloc&) {
     ec = std::make_error_code(std::errc::not_enough_memory);
@@ -124,6 +133,7 @@ RunReport ConvertPlan(State& state, Window& window, const Plan& plan) {
   report.failures = plan.failures;
   std::filesystem::path last_written = state.MapPath;
   std::size_t done = 0;
+  ImageFinder finder;
   for (const Plan::Root& root : plan.roots) {
     if (root.is_folder && root.found == 0 && !report.stopped) {
       window.SetMessageLine("Keine kal-Dateien in " + PathText(root.path) + " gefunden.");
@@ -136,7 +146,7 @@ RunReport ConvertPlan(State& state, Window& window, const Plan& plan) {
       state.KalPath = plan.jobs[i].kal;
       state.MapPath = plan.jobs[i].map;
       const std::size_t written = report.written;
-      ConvertCurrent(state, window, report);
+      ConvertCurrent(state, window, finder, report);
       if (report.written > written) last_written = state.MapPath;
       window.ShowProgress(++done, plan.jobs.size(), state.MapPath);
     }

@@ -31,7 +31,7 @@ struct RunReport {
   std::size_t written = 0;  // maps written
   std::vector<FileFailure> failures;
   std::vector<FileWarning> warnings;  // in the order the files were converted
-  bool stopped = false;  // the window asked to stop before every file was converted
+  bool stopped = false;               // the window asked to stop before every file was converted
   bool ok() const { return failures.empty(); }
 };
 

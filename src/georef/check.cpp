@@ -143,7 +143,7 @@ std::optional<double> Misfit(std::span<const GeoPoint> points, std::size_t index
 
 double MisfitLimit(std::span<const GeoPoint> points, double diagonal) {
   if (points.empty()) return 0;
-  return (0.0075 + 0.0025 * ArcDegrees(points, CentreOf(points))) * diagonal;
+  return (0.009 + 0.0025 * ArcDegrees(points, CentreOf(points))) * diagonal;
 }
 
 std::vector<CalibrationWarning> CheckCalibration(std::span<const GeoPoint> points,

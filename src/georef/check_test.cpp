@@ -78,7 +78,7 @@ TEST(CheckCalibration, RealSheetsDoNotWarn) {
 }
 
 // One point moved by just over 2 % of the diagonal (sheets up to half a degree across) or 5 %
-// (up to 3 degrees): in x, in y, in its latitude, in its longitude.
+// (up to 3 degrees): in x, in y, on the diagonals, in its latitude, in its longitude.
 TEST(CheckCalibration, NamesAPointMovedByATypingError) {
   double smallest = 1;
   for (const Sheet& sheet : Sheets()) {
@@ -86,8 +86,11 @@ TEST(CheckCalibration, NamesAPointMovedByATypingError) {
     const double det = std::abs(fit.lon.cu * fit.lat.cv - fit.lon.cv * fit.lat.cu);
     for (bool with_image : {true, false}) {
       const double move = (sheet.degrees <= 0.5 ? 0.0201 : 0.0501) * Diagonal(sheet, with_image);
-      const double moves[4][4] = {{std::ceil(move), 0, 0, 0},
+      const double half = std::ceil(move / std::sqrt(2.0));
+      const double moves[6][4] = {{std::ceil(move), 0, 0, 0},
                                   {0, -std::ceil(move), 0, 0},
+                                  {half, half, 0, 0},
+                                  {-half, half, 0, 0},
                                   {0, 0, 0, move * det / std::hypot(fit.lon.cu, fit.lon.cv)},
                                   {0, 0, -move * det / std::hypot(fit.lat.cu, fit.lat.cv), 0}};
       for (std::size_t index : {std::size_t{0}, sheet.points.size() - 1}) {  // corner, centre

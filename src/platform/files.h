@@ -19,6 +19,9 @@ enum class FileError {
 const std::error_category& FileErrorCategory();
 std::error_code MakeError(FileError e);
 
+// Whether `path` names an ordinary file (following links).
+bool IsRegularFile(const std::filesystem::path& path);
+
 // Folder of the running program's executable.
 std::filesystem::path ProgramFolder();
 
@@ -56,6 +59,8 @@ class InputFile {
   std::error_code Open(const std::filesystem::path& path);
   // Reads up to `size` bytes; returns how many, 0 at the end of the file, -1 on error.
   std::int64_t Read(char* buffer, std::size_t size, std::error_code& ec);
+  // Reads up to `size` bytes at `offset`; for random access, not to be mixed with Read.
+  std::int64_t ReadAt(std::uint64_t offset, char* buffer, std::size_t size, std::error_code& ec);
 
  private:
   std::intptr_t handle_ = -1;

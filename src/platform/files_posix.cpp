@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <limits>
 #include <string>
 
 #include "platform/files.h"
@@ -166,6 +167,23 @@ std::int64_t InputFile::Read(char* buffer, std::size_t size, std::error_code& ec
     ec = LastError();
     return -1;
   }
+}
+
+std::int64_t InputFile::ReadAt(std::uint64_t offset, char* buffer, std::size_t size,
+                              std::error_code& ec) {
+  if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) return 0;
+  for (;;) {
+    ssize_t n = ::pread(static_cast<int>(handle_), buffer, size, static_cast<off_t>(offset));
+    if (n >= 0) return n;
+    if (errno == EINTR) continue;
+    ec = LastError();
+    return -1;
+  }
+}
+
+bool IsRegularFile(const std::filesystem::path& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 }  // namespace kal2map

@@ -146,4 +146,25 @@ std::int64_t InputFile::Read(char* buffer, std::size_t size, std::error_code& ec
   return n;
 }
 
+std::int64_t InputFile::ReadAt(std::uint64_t offset, char* buffer, std::size_t size,
+                              std::error_code& ec) {
+  const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(offset);
+  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  DWORD n = 0;
+  if (!::ReadFile(reinterpret_cast<HANDLE>(handle_), buffer, chunk, &n, &at)) {
+    if (::GetLastError() == ERROR_HANDLE_EOF) return 0;
+    ec = LastError();
+    return -1;
+  }
+  return n;
+}
+
+bool IsRegularFile(const std::filesystem::path& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
+}
+
 }  // namespace kal2map

@@ -1,0 +1,77 @@
+#include "control/map_check.h"
+
+#include "georef/check.h"
+#include "georef/fit.h"
+#include "platform/text.h"
+
+namespace kal2map {
+namespace {
+
+// Why the image gives no size, or the size.
+std::optional<ImageExtent> ImageExtentFor(const State& state, const std::filesystem::path& map_path,
+                                          ImageFinder& finder, std::string& why) {
+  const std::string name = Utf8FromAnsi(state.BitmapName);
+  const auto image = finder.Find(map_path.parent_path(), state.BitmapName);
+  if (!image) {
+    why = name.empty() ? "die map-Datei nennt kein Bild" : "Bild " + name + " nicht gefunden";
+    return std::nullopt;
+  }
+  std::error_code ec;
+  const ImageInfo info = ReadImageFileSize(*image, ec);
+  switch (info.status) {
+    case ImageSizeStatus::kOk:
+      return ImageExtent{info.size.width, info.size.height};
+    case ImageSizeStatus::kReadError:
+      why = "Bild " + PathText(*image) + " nicht lesbar" + (ec ? ": " + ErrorText(ec) : "");
+      break;
+    case ImageSizeStatus::kUnknownFormat:
+      why = "Bildformat von " + name + " wird nicht gelesen (nur PNG, JPEG, BMP, GIF, TIFF)";
+      break;
+    case ImageSizeStatus::kBadHeader:
+      why = "der Kopf der " + std::string(ImageFormatName(info.format)) + "-Datei " + name +
+            " ergibt keine Bildgröße";
+      break;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+MapExtras CompleteAndCheck(const State& state, std::string_view map,
+                           const std::filesystem::path& map_path, ImageFinder& finder) {
+  MapExtras extras;
+  const std::vector<GeoPoint> points = UsablePoints(map);
+  std::optional<ImageExtent> extent;
+  if (state.CompleteMaps && points.size() >= 2) {
+    std::string why;
+    extent = ImageExtentFor(state, map_path, finder, why);
+    if (extent) {
+      const GeoFit fit = FitGeoPoints(points);
+      if (fit.ok()) {
+        MapBorder border;
+        border.width = extent->width;
+        border.height = extent->height;
+        const auto corners =
+            Border(fit, static_cast<double>(extent->width), static_cast<double>(extent->height));
+        for (std::size_t i = 0; i < corners.size(); ++i) {
+          border.corners[i] = {corners[i].lon, corners[i].lat};
+        }
+        border.metres_per_pixel = MetresPerPixel(fit, static_cast<double>(extent->width),
+                                                 static_cast<double>(extent->height));
+        extras.border = border;
+      } else {
+        why = fit.error;
+      }
+    }
+    if (!why.empty()) {
+      extras.warnings.push_back(PathText(map_path.filename()) +
+                                " ohne Kartenrand und Bildgröße: " + why);
+    }
+  }
+  for (const CalibrationWarning& warning : CheckCalibration(points, extent)) {
+    extras.warnings.push_back(WarningText(warning));
+  }
+  return extras;
+}
+
+}  // namespace kal2map

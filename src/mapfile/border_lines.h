@@ -1,0 +1,31 @@
+// The lines that make a map complete: the border, the scale and the image size, which readers
+// otherwise add only after loading and saving the map once.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "georef/fit.h"
+
+namespace kal2map {
+
+struct MapBorder {
+  std::int64_t width = 0;  // image size in pixels
+  std::int64_t height = 0;
+  // Longitude and latitude at the corners (0,0), (W,0), (W,H), (0,H), in decimal degrees.
+  std::array<std::array<double, 2>, 4> corners{};
+  double metres_per_pixel = 0;
+};
+
+// The 13 lines after the fixed ones, each ended by CR LF, in the order map tools write them.
+std::string BorderLines(const MapBorder& border);
+
+// The calibration points of a built map as readers take them from its point lines: pixel
+// position, and degrees plus minutes/60, negative for S and W. A line whose pixel or coordinate
+// fields are not numbers, or whose degrees or minutes are empty, is left out, as readers drop it.
+std::vector<GeoPoint> UsablePoints(std::string_view map);
+
+}  // namespace kal2map
