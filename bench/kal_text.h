@@ -14,4 +14,7 @@ std::string KalSheet(int sheet, int points);
 // interleaved with other sections) until the size is reached.
 std::string KalOfSize(std::uint64_t bytes);
 
+// The first bytes of a PNG file of that size, as much as a size reader looks at.
+std::string PngHead(std::uint32_t width, std::uint32_t height);
+
 }  // namespace kal2map::bench

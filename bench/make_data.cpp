@@ -1,4 +1,6 @@
-// kal2map_bench_data folder DIR COUNT POINTS   COUNT sheets with POINTS points each in DIR
+// kal2map_bench_data folder DIR COUNT POINTS [images]
+//                                              COUNT sheets with POINTS points each in DIR, and
+//                                              with "images" the head of each sheet's PNG
 // kal2map_bench_data file PATH MEGABYTES        one calibration file of that size
 #include <cstdio>
 #include <cstdlib>
@@ -18,7 +20,8 @@ bool Write(const std::filesystem::path& path, const std::string& bytes) {
 }
 
 int Usage() {
-  std::fputs("usage: kal2map_bench_data folder DIR COUNT POINTS | file PATH MEGABYTES\n", stderr);
+  std::fputs("usage: kal2map_bench_data folder DIR COUNT POINTS [images] | file PATH MEGABYTES\n",
+             stderr);
   return 2;
 }
 
@@ -28,7 +31,7 @@ int main(int argc, char** argv) {
   if (argc < 4) return Usage();
   const std::string_view what = argv[1];
   const std::filesystem::path target = argv[2];
-  if (what == "folder" && argc == 5) {
+  if (what == "folder" && (argc == 5 || (argc == 6 && std::string_view(argv[5]) == "images"))) {
     std::filesystem::create_directories(target);
     const int count = std::atoi(argv[3]);
     const int points = std::atoi(argv[4]);
@@ -36,6 +39,10 @@ int main(int argc, char** argv) {
       char name[32];
       std::snprintf(name, sizeof name, "blatt%05d.kal", sheet);
       if (!Write(target / name, kal2map::bench::KalSheet(sheet, points))) return 1;
+      if (argc == 6) {
+        std::snprintf(name, sizeof name, "Blatt%04d.PNG", sheet);
+        if (!Write(target / name, kal2map::bench::PngHead(4000, 3000))) return 1;
+      }
     }
     return 0;
   }

@@ -8,9 +8,9 @@
 
 #include "calibration/kal_scan.h"
 #include "calibration/point_fields.h"
-#include "record/state.h"
 #include "kal_text.h"
 #include "mapfile/map_writer.h"
+#include "record/state.h"
 
 namespace kal2map {
 namespace {

@@ -1,6 +1,7 @@
 #include "georef/check.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -28,6 +29,10 @@ constexpr double kMaxStretch = 0.01;
 // A point is only judged where the others surround it somewhat: seen from a thin band of
 // points, every small bend of the projection grows into a large misfit across the band.
 constexpr double kJudgeRatio = 0.05;
+
+// A calibration with more mistyped points than this is wrong as a whole; naming every point
+// would help nobody, and each round costs a fit per point and plane.
+constexpr int kMaxMisfitsNamed = 3;
 
 struct Centre {
   double lon = 0, lat = 0;
@@ -108,27 +113,38 @@ bool SamePlaceDifferentCoordinates(const GeoPoint& a, const GeoPoint& b) {
           std::abs(WrapLongitude(a.lon - b.lon)) > kDegreeNoise);
 }
 
-}  // namespace
+// The points in every plane, each computed once for all the leave-one-out fits of a round.
+using PlaneSamples = std::array<std::vector<AffineSample>, std::size(kPlanes)>;
 
-std::optional<double> Misfit(std::span<const GeoPoint> points, std::size_t index) {
+PlaneSamples InPlanes(std::span<const GeoPoint> points) {
+  PlaneSamples planes;
+  if (points.empty()) return planes;
+  const Centre centre = CentreOf(points);
+  for (std::size_t k = 0; k < std::size(kPlanes); ++k) {
+    for (const GeoPoint& p : points) planes[k].push_back(ToPlane(kPlanes[k], p, centre));
+  }
+  return planes;
+}
+
+bool Finite(const AffineSample& s) { return std::isfinite(s.u) && std::isfinite(s.v); }
+
+std::optional<double> MisfitIn(const PlaneSamples& planes, std::span<const GeoPoint> points,
+                               std::size_t index, std::vector<AffineSample>& others) {
   if (points.size() < 4 || index >= points.size()) return std::nullopt;
-  std::vector<AffineSample> others;
+  others.clear();
   for (std::size_t j = 0; j < points.size(); ++j) {
     if (j != index) others.push_back({points[j].x, points[j].y});
   }
   if (!FitAffine(others, kJudgeRatio)) return std::nullopt;
-  const Centre centre = CentreOf(points);
   double best = std::numeric_limits<double>::infinity(), best_stretched = best;
-  for (Plane plane : kPlanes) {
+  for (const std::vector<AffineSample>& plane : planes) {
+    const AffineSample& self = plane[index];
+    if (!Finite(self)) continue;
     others.clear();
-    bool finite = true;
-    for (std::size_t j = 0; j < points.size(); ++j) {
-      if (j == index) continue;
-      others.push_back(ToPlane(plane, points[j], centre));
-      finite = finite && std::isfinite(others.back().u) && std::isfinite(others.back().v);
+    for (std::size_t j = 0; j < plane.size(); ++j) {
+      if (j != index) others.push_back(plane[j]);
     }
-    const AffineSample self = ToPlane(plane, points[index], centre);
-    if (!finite || !std::isfinite(self.u) || !std::isfinite(self.v)) continue;
+    if (!std::all_of(others.begin(), others.end(), Finite)) continue;
     const std::optional<AffinePair> fit = FitAffine(others);
     if (!fit) continue;
     const double misfit =
@@ -139,6 +155,13 @@ std::optional<double> Misfit(std::span<const GeoPoint> points, std::size_t index
   if (!std::isfinite(best)) best = best_stretched;
   if (!std::isfinite(best)) return std::nullopt;
   return best;
+}
+
+}  // namespace
+
+std::optional<double> Misfit(std::span<const GeoPoint> points, std::size_t index) {
+  std::vector<AffineSample> scratch;
+  return MisfitIn(InPlanes(points), points, index, scratch);
 }
 
 double MisfitLimit(std::span<const GeoPoint> points, double diagonal) {
@@ -175,11 +198,13 @@ std::vector<CalibrationWarning> CheckCalibration(std::span<const GeoPoint> point
   // Set the worst point aside before judging the rest: a typing error moves the fit of the
   // others too, and must not make its neighbours look wrong.
   std::vector<GeoPoint> rest(points.begin(), points.end());
-  while (rest.size() >= 4) {
+  std::vector<AffineSample> scratch;
+  for (int named = 0; named < kMaxMisfitsNamed && rest.size() >= 4; ++named) {
+    const PlaneSamples planes = InPlanes(rest);
     std::size_t worst = 0;
     double worst_misfit = -1;
     for (std::size_t i = 0; i < rest.size(); ++i) {
-      const std::optional<double> misfit = Misfit(rest, i);
+      const std::optional<double> misfit = MisfitIn(planes, rest, i, scratch);
       if (misfit && *misfit > worst_misfit) {
         worst = i;
         worst_misfit = *misfit;

@@ -26,8 +26,8 @@ struct CalibrationWarning {
 
 // What looks wrong in a map's usable points: too few of them, two on the same pixel with
 // different coordinates, a point far from where the others place it (worst first, then the
-// rest judged without it, while four or more remain), a point outside the image (when its
-// size is known). At most one warning per kind and point.
+// rest judged without it, while four or more remain, up to three points), a point outside the image
+// (when its size is known). At most one warning per kind and point.
 std::vector<CalibrationWarning> CheckCalibration(std::span<const GeoPoint> points,
                                                  std::optional<ImageExtent> image);
 
