@@ -136,6 +136,11 @@ TEST(CheckCalibration, WarnsOncePerReasonAndPoint) {
   std::vector<GeoPoint> two_typos = grid, no_point = grid;
   two_typos[2].lat -= 0.1, two_typos[6].lat += 0.05;  // 52.0 typed as 51.9, 50.88 as 50.93
   no_point[4].lat = 514.44444;                        // 51.444444, its decimal point misplaced
+  std::vector<GeoPoint> scrambled = grid;  // a wrong calibration as a whole: three named
+  for (std::size_t i = 0; i < scrambled.size(); ++i) {
+    scrambled[i].lon += static_cast<double>(i * 37 % 11) * 0.05;
+    scrambled[i].lat += static_cast<double>(i * 23 % 7) * 0.04;
+  }
   const std::vector<GeoPoint> small = {At(1, 100, 100),
                                        At(2, 700, 100),
                                        At(3, 100, 500),
@@ -161,13 +166,14 @@ TEST(CheckCalibration, WarnsOncePerReasonAndPoint) {
        {"Punkt 2 und Punkt 5" + same, "Punkt 2 und Punkt 7" + same}},
       {two_typos, std::nullopt, {"Punkt 3 liegt 294" + typo, "Punkt 7 liegt 180" + typo}},
       {no_point, image, {"Punkt 5 liegt 1666800" + typo}},
+      {scrambled, std::nullopt, {"*", "*", "*"}},
       {small, image, {}},  // 31 pixels: 0.4 % of the image, 4 % of the points' extent
       {small, std::nullopt, {"Punkt 4 liegt 31" + typo}},
   };
   for (const auto& k : cases) {
     std::vector<std::string> texts;
     for (const CalibrationWarning& w : CheckCalibration(k.points, k.image)) {
-      texts.push_back(WarningText(w));
+      texts.push_back(k.texts.size() == 3 && k.texts[0] == "*" ? "*" : WarningText(w));
     }
     EXPECT_EQ(texts, k.texts) << k.points.size() << " points";
   }
