@@ -1094,7 +1094,7 @@ void StopLongRun(const Program& program, const Form& form, const Folders& folder
   std::wstring stopped;
   Check(WaitFor([&] {
           stopped = form.Message();
-          return stopped.rfind(L"Abgebrochen: ", 0) == 0;
+          return stopped.starts_with(L"Abgebrochen: ");
         }),
         "Ende stops the run: " + Shown(stopped));
   const int maps = CheckWholeMaps(lang);
@@ -1107,13 +1107,25 @@ void StopLongRun(const Program& program, const Form& form, const Folders& folder
         "after a stop the window stays, ready for another run");
 }
 
-// Closing the window during a run stops it and ends the program once the current file is done.
-void CloseDuringRun(const std::wstring& exe, const Folders& folders, const std::wstring& karten) {
-  Phase("close during a run");
+// Esc stops a run as Ende does; closing the window during a run stops it and ends the program
+// once the current file is done.
+void EscapeAndCloseDuringRun(const std::wstring& exe, const Folders& folders,
+                             const std::wstring& karten) {
+  Phase("escape and close during a run");
   const std::wstring lang = MakeLongRun(folders, karten);
   for (const auto& map : MapsIn(lang)) DeleteFileW((lang + L"\\" + map).c_str());
   Program program = Start(exe, karten, {lang});
   const Form form = ReadForm(program);
+  Press(form[ui::Command_konv]);
+  WaitIdle(program.window);
+  AwaitProgress(form);
+  SetForegroundWindow(program.window);
+  Key(VK_ESCAPE);
+  Check(WaitFor([&] { return form.Message().starts_with(L"Abgebrochen: "); }),
+        "Esc stops the run");
+  const int after_escape = CheckWholeMaps(lang);
+  Check(after_escape < kLongRun, "Esc stopped the run: " + std::to_string(after_escape));
+
   Press(form[ui::Command_konv]);
   WaitIdle(program.window);
   AwaitProgress(form);
@@ -1200,7 +1212,7 @@ int Run(const std::wstring& exe_source, const Folders& source, const std::wstrin
   StopLongRun(program, form, folders, karten);
   ConvertEmptyFolder(exe_source, karten);
   StartWithPaths(exe, folders, karten);
-  CloseDuringRun(exe, folders, karten);
+  EscapeAndCloseDuringRun(exe, folders, karten);
   CheckEnde(program, form);
 
   std::printf(failures == 0 ? "PASS\n" : "%d check(s) failed\n", failures);
