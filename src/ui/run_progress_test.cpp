@@ -4,7 +4,6 @@
 
 #include <thread>
 
-#include "platform/text.h"
 #include "test_util.h"
 
 namespace kal2map::ui {
@@ -61,18 +60,6 @@ struct Conversion {
     return maps;
   }
 };
-
-TEST(RunProgress, TheWindowSeesProgressAndTheLastMessageOfARunOnAnotherThread) {
-  Conversion run;
-  const RunReport report = run.Convert([](const RunProgress::Snapshot&) {});
-  EXPECT_EQ(report.written, kSheets);
-  const RunProgress::Snapshot last = run.progress.Take();
-  EXPECT_EQ(last.done, kSheets);
-  EXPECT_EQ(last.map, run.dir / "k1199.map");
-  EXPECT_EQ(last.message, PathText(run.dir / "k1199.map") + " wurde erstellt.");
-  EXPECT_FALSE(run.progress.Take().changed);
-  EXPECT_EQ(run.Maps(), kSheets);
-}
 
 TEST(RunProgress, AStopFromTheWindowEndsTheRunWithWholeMapsAndTheirCount) {
   Conversion run;
