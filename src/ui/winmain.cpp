@@ -1,8 +1,8 @@
 // kal2map.exe: the form `Quirel` for the folder the program was copied into, or for the
 // folders and calibration files it is started with, as when they are dropped on its icon.
-#include <objbase.h>
-#include <shellapi.h>
 #include <windows.h>
+
+#include <objbase.h>
 
 #include <filesystem>
 #include <vector>
@@ -10,18 +10,16 @@
 #include "control/startup.h"
 #include "platform/files.h"
 #include "record/state.h"
+#include "ui/command_line.h"
 #include "ui/main_window.h"
 
 namespace {
 
-// The arguments after the program's name, split as the C runtime would split them.
 std::vector<std::filesystem::path> StartPaths() {
   std::vector<std::filesystem::path> paths;
-  int count = 0;
-  LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
-  if (args == nullptr) return paths;
-  for (int i = 1; i < count; ++i) paths.emplace_back(args[i]);
-  LocalFree(args);
+  for (auto& arg : kal2map::ui::SplitCommandLine(GetCommandLineW())) {
+    paths.emplace_back(std::move(arg));
+  }
   return paths;
 }
 

@@ -868,7 +868,8 @@ void StartWithPaths(const std::wstring& exe, const Folders& folders, const std::
   const std::wstring other = karten + L"\\nichts.txt";
   WriteBytes(other, "x");
   RemoveMaps(folders);
-  Program program = Start(exe, karten, {target.work, other});
+  // A folder with a backslash at its end, as the shell passes a drive root: "D:\\".
+  Program program = Start(exe, karten, {target.work + L"\\", other});
   CheckBoxNames(AwaitBox(program), other, "a path that is not taken");
   const Form form = ReadForm(program);
   CheckText(form.Message(), target.work + L"\\", "the message line names the folder given");
