@@ -1068,8 +1068,9 @@ void StopLongRun(const Program& program, const Form& form, const Folders& folder
   for (int i = 0; i < ui::kOptionCount; ++i) {
     Check(!IsWindowEnabled(form[ui::Option1 + i]), "the options are disabled during a run");
   }
-  // Another process cannot read the menu's state under Wine: an entry that does nothing
-  // while the run lasts shows that it is disabled.
+  // Under Wine another process gets no menu (GetSystemMenu gives null), and Enter on a
+  // disabled entry closes the menu just as on an enabled one; so there the check is that the
+  // command, sent as the menu would send it, does nothing while the run lasts.
   const UINT menu_state =
       GetMenuState(GetSystemMenu(program.window, FALSE), IDM_EXT_CHOICE, MF_BYCOMMAND);
   if (menu_state != static_cast<UINT>(-1)) {
