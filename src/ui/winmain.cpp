@@ -2,8 +2,6 @@
 // folders and calibration files it is started with, as when they are dropped on its icon.
 #include <windows.h>
 
-#include <objbase.h>
-
 #include <filesystem>
 #include <vector>
 

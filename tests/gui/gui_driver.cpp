@@ -1123,8 +1123,7 @@ void EscapeAndCloseDuringRun(const std::wstring& exe, const Folders& folders,
   AwaitProgress(form);
   SetForegroundWindow(program.window);
   Key(VK_ESCAPE);
-  Check(WaitFor([&] { return form.Message().starts_with(L"Abgebrochen: "); }),
-        "Esc stops the run");
+  Check(WaitFor([&] { return form.Message().starts_with(L"Abgebrochen: "); }), "Esc stops the run");
   const int after_escape = CheckWholeMaps(lang);
   Check(after_escape < kLongRun, "Esc stopped the run: " + std::to_string(after_escape));
 
