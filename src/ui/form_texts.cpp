@@ -23,24 +23,89 @@ std::string ExtensionForOption(std::string_view option_text) {
   return std::string(option_text);
 }
 
-std::string FailureMessage(const RunReport& report) {
-  const std::size_t count = report.failures.size();
-  std::string text = count == 1
-                         ? "Eine Datei konnte nicht konvertiert werden:\n"
-                         : std::to_string(count) + " Dateien konnten nicht konvertiert werden:\n";
-  for (std::size_t i = 0; i < count && i < kMaxListedFailures; ++i) {
-    const FileFailure& failure = report.failures[i];
-    text += "\n" + PathText(failure.path) + ":\n    " + ErrorText(failure.error) + ".";
+namespace {
+
+constexpr std::string_view kEllipsis = "\xE2\x80\xA6";
+
+// "... und N weitere." once more than kMaxListedFailures entries were to be listed.
+std::string MoreText(std::size_t count) {
+  if (count <= kMaxListedFailures) return {};
+  return "\n\n... und " + std::to_string(count - kMaxListedFailures) + " weitere.";
+}
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+// Whether a UTF-8 text may be cut before position `i`: not inside a character.
+bool StartsCharacter(std::string_view text, std::size_t i) {
+  return i >= text.size() || (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
+}
+
+}  // namespace
+
+std::string ReportMessage(const RunReport& report) {
+  const std::size_t failures = report.failures.size();
+  const std::size_t warnings = report.warnings.size();
+  std::string text;
+  std::size_t listed = 0;
+  if (failures > 0) {
+    text = failures == 1
+               ? "Eine Datei konnte nicht konvertiert werden:\n"
+               : std::to_string(failures) + " Dateien konnten nicht konvertiert werden:\n";
+    for (; listed < failures && listed < kMaxListedFailures; ++listed) {
+      const FileFailure& failure = report.failures[listed];
+      text += "\n" + PathText(failure.path) + ":\n    " + ErrorText(failure.error) + ".";
+    }
   }
-  if (count > kMaxListedFailures) {
-    text += "\n\n... und " + std::to_string(count - kMaxListedFailures) + " weitere.";
+  if (warnings > 0 && listed < kMaxListedFailures) {
+    if (!text.empty()) text += "\n\n";
+    text += warnings == 1 ? "Eine Warnung:\n" : std::to_string(warnings) + " Warnungen:\n";
+    for (std::size_t i = 0; i < warnings && listed < kMaxListedFailures; ++i, ++listed) {
+      const FileWarning& warning = report.warnings[i];
+      text += "\n" + PathText(warning.kal) + ": " + warning.text;
+    }
   }
+  text += MoreText(failures + warnings);
   if (report.written == 1) {
     text += "\n\n1 map-Datei wurde erstellt.";
   } else if (report.written > 1) {
     text += "\n\n" + std::to_string(report.written) + " map-Dateien wurden erstellt.";
   }
   return text;
+}
+
+std::string RefusedMessage(const std::vector<std::filesystem::path>& refused) {
+  std::string text = refused.size() == 1
+                         ? "Dieser Pfad ist weder Ordner noch kal-Datei und wird nicht "
+                           "\xC3\xBC"
+                           "bernommen:\n"
+                         : "Diese Pfade sind weder Ordner noch kal-Dateien und werden nicht "
+                           "\xC3\xBC"
+                           "bernommen:\n";
+  for (std::size_t i = 0; i < refused.size() && i < kMaxListedFailures; ++i) {
+    text += "\n" + PathText(refused[i]);
+  }
+  return text + MoreText(refused.size());
+}
+
+std::string ProgressText(std::size_t done, std::size_t total, std::string_view map,
+                         const std::function<bool(std::string_view)>& fits) {
+  const std::string prefix = std::to_string(done) + " von " + std::to_string(total) + ": ";
+  std::string line = prefix + std::string(map);
+  if (fits(line)) return line;
+  // Whole folders first: "…\\blatt.map" tells more than "…tt.map".
+  std::size_t cut = 0;
+  for (std::size_t i = 0; i < map.size(); ++i) {
+    if (!IsSeparator(map[i]) || i == 0) continue;
+    line = prefix + std::string(kEllipsis) + std::string(map.substr(i));
+    if (fits(line)) return line;
+    cut = i + 1;
+  }
+  for (std::size_t i = cut + 1; i < map.size(); ++i) {
+    if (!StartsCharacter(map, i)) continue;
+    line = prefix + std::string(kEllipsis) + std::string(map.substr(i));
+    if (fits(line)) return line;
+  }
+  return prefix + std::string(kEllipsis);
 }
 
 }  // namespace kal2map::ui

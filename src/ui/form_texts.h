@@ -3,8 +3,11 @@
 #pragma once
 
 #include <cstddef>
+#include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "control/batch.h"
 
@@ -15,6 +18,16 @@ inline constexpr std::string_view kCaption = "Tivara.kal  -->  Ozi.map   (by Vem
 // The system menu entry that shows and hides the image-extension choice.
 inline constexpr std::string_view kExtChoiceMenuText = "Bitmap-Endung \xC3\xA4ndern...";
 
+// System menu entries: the folder dialog, and the two choices that are off at start.
+inline constexpr std::string_view kChooseFolderMenuText = "Ordner w\xC3\xA4hlen...";
+inline constexpr std::string_view kSubfoldersMenuText = "Unterordner einbeziehen";
+inline constexpr std::string_view kCompleteMapsMenuText =
+    "Vollst\xC3\xA4ndige map-Dateien (Kartenrand, Bildgr\xC3\xB6\xC3\x9F"
+    "e)";
+
+// The message line from "Konvertieren" until the first file is done.
+inline constexpr std::string_view kSearchingText = "Suche kal-Dateien \xE2\x80\xA6";
+
 // The three steps for `Label1`, separated by two carriage returns each (no line feeds: the
 // label breaks lines at CR alone).
 std::string InstructionText();
@@ -22,11 +35,21 @@ std::string InstructionText();
 // `BitmapExt` for the text of the option button that was switched on.
 std::string ExtensionForOption(std::string_view option_text);
 
-// At most this many failures are listed one by one, so the box still fits on the screen.
+// At most this many failures, warnings or refused paths are listed one by one, so the box
+// still fits on the screen.
 inline constexpr std::size_t kMaxListedFailures = 15;
 
-// Text of the warning box after a run with failures: one line per file with the system's
-// reason.
-std::string FailureMessage(const RunReport& report);
+// Text of the warning box after a run with failures or warnings: the failures first, each
+// file with the system's reason, then the warnings, each "<file>: <text>".
+std::string ReportMessage(const RunReport& report);
+
+// Text of the box that names the paths a drop or the command line brought that are neither a
+// folder nor a calibration file.
+std::string RefusedMessage(const std::vector<std::filesystem::path>& refused);
+
+// "<done> von <total>: <map>" for the message line during a run. While `fits` refuses the
+// line, the map's path loses folders from the left, then characters, behind a leading "…".
+std::string ProgressText(std::size_t done, std::size_t total, std::string_view map,
+                         const std::function<bool(std::string_view)>& fits);
 
 }  // namespace kal2map::ui

@@ -30,42 +30,94 @@ FileFailure Failure(const char* name) {
   return {name, std::make_error_code(std::errc::permission_denied)};
 }
 
-TEST(FormTexts, FailureMessageNamesEachFileWithItsReason) {
+TEST(FormTexts, ReportNamesEachFailedFileWithItsReason) {
   RunReport report;
   report.found = 3;
   report.written = 1;
   report.failures = {Failure("C:/a.map"), Failure("C:/b.kal")};
   const std::string reason = ErrorText(report.failures[0].error);
-  EXPECT_EQ(FailureMessage(report),
+  EXPECT_EQ(ReportMessage(report),
             "2 Dateien konnten nicht konvertiert werden:\n"
             "\nC:/a.map:\n    " +
                 reason + ".\nC:/b.kal:\n    " + reason + "." + "\n\n1 map-Datei wurde erstellt.");
 }
 
-TEST(FormTexts, FailureMessageStaysShortForManyFailures) {
+TEST(FormTexts, ReportStaysShortForManyFailuresAndWarnings) {
+  constexpr std::size_t kMax = kMaxListedFailures;
   struct Case {
-    std::size_t failures, written;
-    std::size_t listed;
+    std::size_t failures, warnings, written;
+    std::size_t listed_failures, listed_warnings;
     const char* ending;
   };
   const Case cases[] = {
-      {1, 0, 1, "."},
-      {kMaxListedFailures, 2, kMaxListedFailures, "2 map-Dateien wurden erstellt."},
-      {kMaxListedFailures + 5, 0, kMaxListedFailures, "... und 5 weitere."},
+      {1, 0, 0, 1, 0, "."},
+      {kMax, 0, 2, kMax, 0, "2 map-Dateien wurden erstellt."},
+      {kMax + 5, 0, 0, kMax, 0, "... und 5 weitere."},
+      {0, 1, 1, 0, 1, "1 map-Datei wurde erstellt."},
+      {2, 3, 0, 2, 3, "(Tippfehler?)"},
+      {kMax - 1, 4, 0, kMax - 1, 1, "... und 3 weitere."},
+      {kMax, 4, 0, kMax, 0, "... und 4 weitere."},
+      {0, kMax + 1, 0, 0, kMax, "... und 1 weitere."},
   };
   for (const auto& c : cases) {
     RunReport report;
     report.written = c.written;
     report.failures.assign(c.failures, Failure("x.kal"));
-    const std::string text = FailureMessage(report);
-    std::size_t listed = 0;
-    for (std::size_t p = text.find("x.kal:"); p != std::string::npos;
-         p = text.find("x.kal:", p + 1)) {
-      ++listed;
+    report.warnings.assign(c.warnings, {"w.kal", "Punkt 3 liegt 412 Pixel daneben (Tippfehler?)"});
+    const std::string text = ReportMessage(report);
+    auto count = [&](const std::string& what) {
+      std::size_t n = 0;
+      for (std::size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) ++n;
+      return n;
+    };
+    EXPECT_EQ(count("x.kal:\n"), c.listed_failures) << text;
+    EXPECT_EQ(count("w.kal: Punkt 3"), c.listed_warnings) << text;
+    EXPECT_EQ(count("Warnung"), c.listed_warnings > 0 ? 1u : 0u) << text;
+    // Failures come before every warning.
+    if (c.listed_failures > 0 && c.listed_warnings > 0) {
+      EXPECT_LT(text.rfind("x.kal:"), text.find("w.kal:")) << text;
     }
-    EXPECT_EQ(listed, c.listed) << c.failures;
     EXPECT_TRUE(text.ends_with(c.ending)) << text;
   }
+}
+
+TEST(FormTexts, RefusedPathsAreNamedAtMostFifteenTimes) {
+  EXPECT_EQ(RefusedMessage({"C:/a.txt"}),
+            "Dieser Pfad ist weder Ordner noch kal-Datei und wird nicht \xC3\xBC"
+            "bernommen:\n\nC:/a.txt");
+  const std::vector<std::filesystem::path> many(kMaxListedFailures + 2, "b.txt");
+  const std::string text = RefusedMessage(many);
+  EXPECT_TRUE(text.starts_with("Diese Pfade sind weder Ordner noch kal-Dateien")) << text;
+  EXPECT_TRUE(text.ends_with("\nb.txt\n\n... und 2 weitere.")) << text;
+}
+
+TEST(FormTexts, ProgressShortensThePathFromTheLeftUntilItFits) {
+  const std::string map = "C:\\Karten\\Nord\\blatt.map";
+  const std::string dots = "\xE2\x80\xA6";
+  struct Case {
+    std::size_t width;  // bytes the line may take
+    std::string line;
+  };
+  const Case cases[] = {
+      {100, "12 von 5000: " + map},
+      {13 + map.size(), "12 von 5000: " + map},
+      // "C:" is shorter than "…": the first cut that helps drops a whole folder.
+      {13 + map.size() - 1, "12 von 5000: " + dots + "\\Nord\\blatt.map"},
+      {13 + 3 + 10, "12 von 5000: " + dots + "\\blatt.map"},
+      {13 + 3 + 8, "12 von 5000: " + dots + "latt.map"},
+      {13 + 3, "12 von 5000: " + dots},
+      {5, "12 von 5000: " + dots},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(
+        ProgressText(12, 5000, map, [&](std::string_view line) { return line.size() <= c.width; }),
+        c.line)
+        << c.width;
+  }
+  // A name is never cut inside a character: "ä" is two bytes, and half of one would fit.
+  const std::string umlaut = "/k/\xC3\xA4\xC3\xA4.map";
+  EXPECT_EQ(ProgressText(1, 1, umlaut, [](std::string_view line) { return line.size() <= 17; }),
+            "1 von 1: " + dots + ".map");
 }
 
 }  // namespace

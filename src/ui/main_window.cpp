@@ -1,12 +1,18 @@
 #include "ui/main_window.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <algorithm>
+#include <new>
+#include <system_error>
+#include <utility>
 
 #include "control/batch.h"
+#include "platform/text.h"
 #include "platform/utf16.h"
 #include "ui/dpi.h"
+#include "ui/folder_dialog.h"
 #include "ui/form_texts.h"
 #include "ui/resource.h"
 
@@ -21,6 +27,14 @@ constexpr int kFirstControlId = 100;
 // The message line breaks a path without blanks at its width and shows "&" as it is; measuring
 // uses the same flags the static control draws with.
 constexpr UINT kMessageFormat = DT_CENTER | DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX;
+// Posted by the worker when a run is over.
+constexpr UINT kRunFinishedMessage = WM_APP + 1;
+// Repaints the progress at most ten times a second, however fast files go by.
+constexpr UINT_PTR kProgressTimer = 1;
+constexpr UINT kProgressMilliseconds = 100;
+// The system menu entries that change the record; disabled during a run.
+constexpr UINT kRecordMenuEntries[] = {IDM_CHOOSE_FOLDER, IDM_SUBFOLDERS, IDM_COMPLETE_MAPS,
+                                       IDM_EXT_CHOICE};
 
 DWORD StyleFor(Control control) {
   constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
@@ -68,6 +82,7 @@ MainWindow::MainWindow(State& state, HINSTANCE instance, int show_command)
     : state_(state), instance_(instance), show_command_(show_command) {}
 
 MainWindow::~MainWindow() {
+  StopRun();
   if (window_ != nullptr) DestroyWindow(window_);
   DeleteFonts();
 }
@@ -105,8 +120,19 @@ void MainWindow::Open() {
 void MainWindow::SetMessageLine(const std::string& text) {
   SetWindowTextW(Item(message_Label), ToWide(text).c_str());
   FitMessageLine();
-  // A long run blocks the window; repaint now so the user sees it progress.
-  UpdateWindow(Item(message_Label));
+}
+
+void MainWindow::Choose(const std::vector<std::filesystem::path>& paths) {
+  if (running() || paths.empty()) return;
+  const Choice choice = ChoosePaths(paths);
+  if (!choice.taken.empty()) {
+    choice_ = choice.taken;
+    SetMessageLine(ChoiceText(choice_));
+  }
+  if (!choice.refused.empty()) {
+    MessageBoxW(window_, ToWide(RefusedMessage(choice.refused)).c_str(), ToWide(kCaption).c_str(),
+                MB_OK | MB_ICONWARNING);
+  }
 }
 
 LRESULT CALLBACK MainWindow::WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -142,11 +168,27 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       OnCommand(LOWORD(wparam), HIWORD(wparam), reinterpret_cast<HWND>(lparam));
       return 0;
     case WM_SYSCOMMAND:
-      if ((wparam & 0xFFF0) == IDM_EXT_CHOICE) {
-        ExtChoice_Click();
+      if (OnSysCommand(static_cast<UINT>(wparam & 0xFFF0))) return 0;
+      break;
+    case WM_DROPFILES:
+      Form_DropFiles(reinterpret_cast<HDROP>(wparam));
+      return 0;
+    case WM_TIMER:
+      if (wparam == kProgressTimer) {
+        Progress_Timer();
         return 0;
       }
       break;
+    case kRunFinishedMessage:
+      Run_Finished();
+      return 0;
+    case WM_CLOSE:
+      if (Form_Close()) break;
+      return 0;
+    case WM_ENDSESSION:
+      // The process may end as soon as this returns: let the current file finish first.
+      if (wparam) StopRun();
+      return 0;
     case WM_ACTIVATE:
       // Like a dialog: the focus returns to where it was, e.g. after the warning box.
       if (LOWORD(wparam) == WA_INACTIVE) {
@@ -181,7 +223,30 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
   return DefWindowProcW(window_, message, wparam, lparam);
 }
 
+bool MainWindow::OnSysCommand(UINT command) {
+  switch (command) {
+    case IDM_EXT_CHOICE:
+      ExtChoice_Click();
+      return true;
+    case IDM_CHOOSE_FOLDER:
+      ChooseFolder_Click();
+      return true;
+    case IDM_SUBFOLDERS:
+      Subfolders_Click();
+      return true;
+    case IDM_COMPLETE_MAPS:
+      CompleteMaps_Click();
+      return true;
+  }
+  return false;
+}
+
 void MainWindow::OnCommand(int id, int code, HWND control) {
+  // The dialog manager turns Esc into IDCANCEL from no control.
+  if (id == IDCANCEL && control == nullptr) {
+    Form_Escape();
+    return;
+  }
   if (control == nullptr) return;
   const int index = id - kFirstControlId;
   if (code == BN_SETFOCUS && (index == Command_Ende || index == Command_konv)) {
@@ -210,9 +275,15 @@ void MainWindow::Form_Load() {
   Option1_Click(0);
   SetWindowTextW(Item(Label1), ToWide(InstructionText()).c_str());
   ApplyExtChoice();
+  // The extension entry stays last, where it has always been.
   HMENU system_menu = GetSystemMenu(window_, FALSE);
   AppendMenuW(system_menu, MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(system_menu, MF_STRING, IDM_CHOOSE_FOLDER, ToWide(kChooseFolderMenuText).c_str());
+  AppendMenuW(system_menu, MF_STRING, IDM_SUBFOLDERS, ToWide(kSubfoldersMenuText).c_str());
+  AppendMenuW(system_menu, MF_STRING, IDM_COMPLETE_MAPS, ToWide(kCompleteMapsMenuText).c_str());
   AppendMenuW(system_menu, MF_STRING, IDM_EXT_CHOICE, ToWide(kExtChoiceMenuText).c_str());
+  choice_ = {{state_.WorkFolder, true}};
+  DragAcceptFiles(window_, TRUE);
 }
 
 void MainWindow::Form_Resize() {
@@ -224,25 +295,159 @@ void MainWindow::Form_Resize() {
   }
 }
 
+void MainWindow::Form_DropFiles(HDROP drop) {
+  std::vector<std::filesystem::path> paths;
+  const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+  for (UINT i = 0; i < count; ++i) {
+    std::wstring name(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+    name.resize(DragQueryFileW(drop, i, name.data(), static_cast<UINT>(name.size())));
+    if (!name.empty()) paths.emplace_back(std::move(name));
+  }
+  DragFinish(drop);
+  Choose(paths);
+}
+
+// Closing during a run stops it; the window closes when the current file is done.
+bool MainWindow::Form_Close() {
+  if (!running()) return true;
+  close_after_run_ = true;
+  progress_->RequestStop();
+  return false;
+}
+
+void MainWindow::Form_Escape() {
+  if (running()) progress_->RequestStop();
+}
+
 void MainWindow::Command_konv_Click() {
-  HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-  const RunReport report = ConvertAll(state_, *this);
-  SetCursor(previous);
-  if (!report.ok()) {
-    MessageBoxW(window_, ToWide(FailureMessage(report)).c_str(), ToWide(kCaption).c_str(),
-                MB_OK | MB_ICONWARNING);
+  if (running()) return;
+  progress_ = std::make_unique<RunProgress>();
+  EnableForRun(true);
+  SetMessageLine(std::string(kSearchingText));
+  // The worker gets its own copies; the window's thread keeps away from `state_` until it
+  // has joined the worker.
+  auto work = [&state = state_, &progress = *progress_, choice = choice_, subfolders = subfolders_,
+               window = window_] {
+    RunReport report;
+    try {
+      report = ConvertPlan(state, progress, PlanChoice(choice, subfolders));
+    } catch (const std::bad_alloc&) {
+      report.failures.push_back(
+          {choice.front().path, std::make_error_code(std::errc::not_enough_memory)});
+    } catch (const std::exception&) {
+      report.failures.push_back({choice.front().path, std::make_error_code(std::errc::io_error)});
+    }
+    progress.Finish(std::move(report));
+    PostMessageW(window, kRunFinishedMessage, 0, 0);
+  };
+  try {
+    worker_ = std::thread(work);
+  } catch (const std::system_error&) {
+    work();  // no thread to be had: convert as before, with the window waiting
   }
 }
 
-void MainWindow::Command_Ende_Click() { DestroyWindow(window_); }
+void MainWindow::Command_Ende_Click() {
+  if (running()) {
+    progress_->RequestStop();
+    return;
+  }
+  DestroyWindow(window_);
+}
 
 void MainWindow::Option1_Click(int index) {
+  if (running()) return;
   state_.BitmapExt = ExtensionForOption(ToUtf8(TextOf(Item(Option1 + index))));
 }
 
 void MainWindow::ExtChoice_Click() {
+  if (running()) return;
   state_.ShowExtChoice = !state_.ShowExtChoice;
   ApplyExtChoice();
+}
+
+void MainWindow::ChooseFolder_Click() {
+  if (running()) return;
+  const ChosenPath& first = choice_.front();
+  const auto start = first.is_folder ? first.path : first.path.parent_path();
+  if (auto folder = PickFolder(window_, start)) Choose({*folder});
+}
+
+void MainWindow::Subfolders_Click() {
+  if (running()) return;
+  subfolders_ = !subfolders_;
+  CheckMenuItem(GetSystemMenu(window_, FALSE), IDM_SUBFOLDERS,
+                MF_BYCOMMAND | (subfolders_ ? MF_CHECKED : MF_UNCHECKED));
+}
+
+void MainWindow::CompleteMaps_Click() {
+  if (running()) return;
+  state_.CompleteMaps = !state_.CompleteMaps;
+  CheckMenuItem(GetSystemMenu(window_, FALSE), IDM_COMPLETE_MAPS,
+                MF_BYCOMMAND | (state_.CompleteMaps ? MF_CHECKED : MF_UNCHECKED));
+}
+
+void MainWindow::Progress_Timer() {
+  if (!running()) return;
+  if (progress_->Finished()) {
+    Run_Finished();  // in case the worker's message was lost
+    return;
+  }
+  const RunProgress::Snapshot now = progress_->Take();
+  if (!now.changed || now.total == 0) return;
+  SetMessageLine(ProgressText(now.done, now.total, PathText(now.map),
+                              [this](std::string_view line) { return FitsMessageLine(line); }));
+}
+
+void MainWindow::Run_Finished() {
+  if (!running() || !progress_->Finished()) return;
+  if (worker_.joinable()) worker_.join();
+  const RunReport report = progress_->TakeReport();
+  const std::string message = progress_->Take().message;
+  progress_.reset();
+  EnableForRun(false);
+  if (!message.empty()) SetMessageLine(message);
+  if (close_after_run_) {
+    DestroyWindow(window_);
+    return;
+  }
+  if (!report.failures.empty() || !report.warnings.empty()) {
+    MessageBoxW(window_, ToWide(ReportMessage(report)).c_str(), ToWide(kCaption).c_str(),
+                MB_OK | MB_ICONWARNING);
+  }
+}
+
+void MainWindow::StopRun() {
+  if (!running()) return;
+  progress_->RequestStop();
+  if (worker_.joinable()) worker_.join();
+}
+
+void MainWindow::EnableForRun(bool running) {
+  if (running) {
+    // A disabled control cannot keep the focus; Ende, which stops the run, takes it.
+    focus_before_run_ = GetFocus();
+    if (focus_before_run_ != nullptr && IsChild(window_, focus_before_run_)) {
+      SetFocus(Item(Command_Ende));
+    }
+  }
+  EnableWindow(Item(Command_konv), !running);
+  for (int i = 0; i < kOptionCount; ++i) EnableWindow(Item(Option1 + i), !running);
+  HMENU system_menu = GetSystemMenu(window_, FALSE);
+  for (UINT entry : kRecordMenuEntries) {
+    EnableMenuItem(system_menu, entry, MF_BYCOMMAND | (running ? MF_GRAYED : MF_ENABLED));
+  }
+  DragAcceptFiles(window_, !running);
+  if (running) {
+    SetTimer(window_, kProgressTimer, kProgressMilliseconds, nullptr);
+    return;
+  }
+  KillTimer(window_, kProgressTimer);
+  if (focus_before_run_ != nullptr && IsChild(window_, focus_before_run_) &&
+      IsWindowVisible(focus_before_run_)) {
+    SetFocus(focus_before_run_);
+  }
+  focus_before_run_ = nullptr;
 }
 
 void MainWindow::ApplyExtChoice() {
@@ -312,6 +517,20 @@ void MainWindow::PlaceControls() {
     MoveWindow(Item(i), pixels.left, pixels.top, pixels.width, pixels.height, TRUE);
   }
   FitMessageLine();
+}
+
+bool MainWindow::FitsMessageLine(std::string_view utf8) const {
+  HWND label = Item(message_Label);
+  RECT client;
+  GetClientRect(label, &client);
+  const std::wstring text = ToWide(utf8);
+  HDC dc = GetDC(label);
+  HGDIOBJ previous = SelectObject(dc, FontFor(message_Label));
+  SIZE size{};
+  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  SelectObject(dc, previous);
+  ReleaseDC(label, dc);
+  return size.cx <= client.right;
 }
 
 void MainWindow::FitMessageLine() {

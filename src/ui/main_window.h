@@ -1,28 +1,44 @@
 // The form `Quirel`: one top-level window whose controls are real child windows, so that
 // screen readers and UI automation read their texts. Its handlers set control properties and
 // call into the core; everything else lives in the core.
+//
+// A conversion runs on a worker thread, so that the window keeps answering the system and
+// shows progress. While it runs, the worker alone uses the State record: every control and
+// menu entry that would change it is disabled, and their handlers refuse.
 #pragma once
 
 #include <windows.h>
 
 #include <array>
+#include <filesystem>
+#include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
-#include "record/state.h"
+#include "control/choice.h"
 #include "control/window.h"
+#include "record/state.h"
 #include "ui/form_layout.h"
+#include "ui/run_progress.h"
 
 namespace kal2map::ui {
 
 class MainWindow final : public Window {
  public:
   MainWindow(State& state, HINSTANCE instance, int show_command);
+  // Stops a run that is still going and waits for its current file.
   ~MainWindow() override;
   MainWindow(const MainWindow&) = delete;
   MainWindow& operator=(const MainWindow&) = delete;
 
   void Open() override;
+  // Only on the window's thread.
   void SetMessageLine(const std::string& text) override;
+
+  // Takes the folders and calibration files among `paths` as what "Konvertieren" converts and
+  // names the others in a message box. Ignored during a run.
+  void Choose(const std::vector<std::filesystem::path>& paths);
 
   // Null until Open and after the window is destroyed.
   HWND handle() const { return window_; }
@@ -31,14 +47,23 @@ class MainWindow final : public Window {
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam);
   void OnCommand(int id, int code, HWND control);
+  bool OnSysCommand(UINT command);
 
   // Event handlers, named after their control and event.
   void Form_Load();
   void Form_Resize();
+  void Form_DropFiles(HDROP drop);
+  bool Form_Close();
+  void Form_Escape();
   void Command_konv_Click();
   void Command_Ende_Click();
   void Option1_Click(int index);
   void ExtChoice_Click();
+  void ChooseFolder_Click();
+  void Subfolders_Click();
+  void CompleteMaps_Click();
+  void Progress_Timer();
+  void Run_Finished();
 
   void CreateControls();
   void CreateFonts();
@@ -47,8 +72,12 @@ class MainWindow final : public Window {
   void SetClientSize();
   void PlaceControls();
   void FitMessageLine();
+  bool FitsMessageLine(std::string_view utf8) const;
+  void EnableForRun(bool running);
+  void StopRun();
   HFONT FontFor(Control control) const;
   HWND Item(int control) const { return controls_[static_cast<std::size_t>(control)]; }
+  bool running() const { return progress_ != nullptr; }
 
   State& state_;
   HINSTANCE instance_;
@@ -66,6 +95,17 @@ class MainWindow final : public Window {
   int default_button_ = Command_Ende;
   // The control that had the focus when the window was last deactivated.
   HWND last_focus_ = nullptr;
+
+  // What "Konvertieren" converts: the program's folder until the user chooses.
+  std::vector<ChosenPath> choice_;
+  bool subfolders_ = false;
+  // Non-null from "Konvertieren" until the run's outcome is shown; then the worker is joined.
+  std::unique_ptr<RunProgress> progress_;
+  std::thread worker_;
+  // The control that had the focus when the run started, given back afterwards.
+  HWND focus_before_run_ = nullptr;
+  // The user closed the window during a run: it closes once the run has stopped.
+  bool close_after_run_ = false;
 };
 
 }  // namespace kal2map::ui

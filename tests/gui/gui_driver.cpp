@@ -1,17 +1,22 @@
 // Black-box test of kal2map.exe in a real window: copies the program and the example
 // calibration files into a folder with a non-ANSI name, starts the program there, reads its
 // controls as UI automation would (text, visibility, position), drives it with button
-// messages and key presses, and compares the maps it writes with the golden ones.
+// messages, key presses, drops and its start-up arguments, and compares the maps it writes
+// with the golden ones.
 //
 //   gui_driver.exe PROGRAM.exe EXAMPLES_FOLDER WORK_FOLDER [SCREENSHOT.bmp]
 //
-// The program runs in a folder below WORK_FOLDER, which is created and left behind.
+// The program runs in a folder below WORK_FOLDER, which is created and left behind. If
+// WORK_FOLDER\Baum\B gesperrt exists, it is a folder that cannot be listed, made by the
+// script that runs the test.
 //
 // Exit status 0 when every check passed. Every wait has a time limit, so it never hangs.
+#include <shlobj.h>
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -19,6 +24,7 @@
 
 #include "platform/utf16.h"
 #include "ui/form_layout.h"
+#include "ui/resource.h"
 
 namespace {
 
@@ -196,11 +202,14 @@ struct Program {
   HWND window = nullptr;
 };
 
-Program Start(const std::wstring& exe, const std::wstring& cwd) {
+// `args` are quoted one by one, as the shell passes dropped items.
+Program Start(const std::wstring& exe, const std::wstring& cwd,
+              const std::vector<std::wstring>& args = {}) {
   Program program;
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   std::wstring command = L"\"" + exe + L"\"";
+  for (const auto& arg : args) command += L" \"" + arg + L"\"";
   if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, cwd.c_str(),
                       &startup, &program.process)) {
     Fatal("cannot start " + ToUtf8(exe));
@@ -267,8 +276,20 @@ bool WaitFocus(const Program& program, HWND control) {
   return WaitFor([&] { return Focus(program) == control; });
 }
 
-// After a press: the warning box the program opened, or null when the run ended without one.
+HWND KonvertierenOf(HWND window) {
+  // The children are in tab order: Ende, then Konvertieren.
+  return GetWindow(GetWindow(window, GW_CHILD), GW_HWNDNEXT);
+}
+
+// After a press of Konvertieren: waits until the run is over, which gives the button back,
+// and returns the warning box the program opened, or null when the run ended without one.
 HWND AwaitRun(const Program& program) {
+  WaitIdle(program.window);
+  HWND konv = KonvertierenOf(program.window);
+  const bool over = WaitFor([&] {
+    return IsWindowEnabled(konv) || FindTopLevel(program.process.dwProcessId, L"#32770");
+  });
+  if (!over) Fatal("the run does not end");
   WaitIdle(program.window);
   for (int i = 0; i < 10; ++i) {
     if (HWND box = FindTopLevel(program.process.dwProcessId, L"#32770")) return box;
@@ -379,7 +400,7 @@ const wchar_t kInstructions[] =
     L"stehen und dort starten.\r\rii) Es werden alle kal-Dateien des Verzeichnisses in map- "
     L"Dateien konvertiert (existierende werden \u00fcberschrieben).\r\riii) Diese map-Dateien "
     L"einmal in OziExplorer laden und speichern. Fertig.";
-constexpr UINT kExtChoiceCommand = 0x0010;
+constexpr UINT kExtChoiceCommand = IDM_EXT_CHOICE;
 
 struct Form {
   const Program* program;
@@ -789,6 +810,391 @@ void CheckEnde(Program& program, const Form& form) {
   Kill(program);
 }
 
+// ---- choosing what to convert, and long runs ---------------------------------------------
+
+std::vector<std::wstring> Names(const std::wstring& pattern) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.emplace_back(found.cFileName);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return names;
+}
+
+std::vector<std::wstring> MapsIn(const std::wstring& folder) { return Names(folder + L"\\*.map"); }
+
+// A folder holding copies of the example calibration files.
+Folders CopyExamples(const Folders& source, const std::wstring& folder,
+                     const std::vector<std::wstring>& kals) {
+  CreateDirectoryW(folder.c_str(), nullptr);
+  for (const auto& kal : kals) CopyOrDie(source.examples + L"\\" + kal, folder + L"\\" + kal);
+  return {source.examples, folder, kals};
+}
+
+HWND AwaitBox(const Program& program) {
+  HWND box = nullptr;
+  WaitFor([&] {
+    box = FindTopLevel(program.process.dwProcessId, L"#32770");
+    return box != nullptr;
+  });
+  return box;
+}
+
+// A box that names `path`, the one thing it must say; closed afterwards.
+void CheckBoxNames(HWND box, const std::wstring& path, const std::string& what) {
+  Check(box != nullptr, what + ": a box opens");
+  if (box == nullptr) return;
+  const std::wstring text = BoxText(box);
+  Check(text.find(path) != std::wstring::npos,
+        what + ": the box names " + ToUtf8(path) + ": " + Shown(text));
+  CloseBox(box);
+}
+
+void End(Program& program) {
+  Press(GetWindow(program.window, GW_CHILD));  // Ende, the first child
+  Check(WaitForSingleObject(program.process.hProcess, kTimeoutMs) == WAIT_OBJECT_0,
+        "Ende ends the program");
+  Kill(program);
+}
+
+// Started with paths, as Windows starts it for items dropped on its icon or sent to it: a
+// folder, and a file that is neither a folder nor a calibration file.
+void StartWithPaths(const std::wstring& exe, const Folders& folders, const std::wstring& karten) {
+  Phase("start with paths");
+  const Folders target = CopyExamples(folders, karten + L"\\Ziel", folders.kals);
+  const std::wstring other = karten + L"\\nichts.txt";
+  WriteBytes(other, "x");
+  RemoveMaps(folders);
+  // A folder with a backslash at its end, as the shell passes a drive root: "D:\\".
+  Program program = Start(exe, karten, {target.work + L"\\", other});
+  CheckBoxNames(AwaitBox(program), other, "a path that is not taken");
+  const Form form = ReadForm(program);
+  CheckText(form.Message(), target.work + L"\\", "the message line names the folder given");
+  Press(form[ui::Command_konv]);
+  ExpectNoBox(AwaitRun(program), "no warning box for the folder given");
+  CheckMapsAreGolden(target);
+  Check(MapsIn(folders.work).empty() && MapsIn(karten).empty(),
+        "no map outside the folder given at start");
+  End(program);
+}
+
+// The shell's drop format: a DROPFILES header, then the names in UTF-16, each ended by a NUL,
+// and one more NUL at the end.
+std::string DropFiles(const std::vector<std::wstring>& paths) {
+  DROPFILES header{};
+  header.pFiles = sizeof(header);
+  header.fWide = TRUE;
+  std::string block(reinterpret_cast<const char*>(&header), sizeof(header));
+  for (const auto& path : paths) {
+    block.append(reinterpret_cast<const char*>(path.c_str()), (path.size() + 1) * sizeof(wchar_t));
+  }
+  block.append(sizeof(wchar_t), '\0');
+  return block;
+}
+
+// Drops `paths` on the window, the DROPFILES block carried into the program by drop_hook.dll,
+// and waits until the message line says `expected` or a box opens, which is returned.
+HWND Drop(const Program& program, const std::vector<std::wstring>& paths,
+          const std::wstring& expected) {
+  static const UINT message = RegisterWindowMessageW(L"kal2map.test.drop");
+  wchar_t driver[MAX_PATH];
+  GetModuleFileNameW(nullptr, driver, MAX_PATH);
+  std::wstring dll = driver;
+  dll = dll.substr(0, dll.find_last_of(L'\\') + 1) + L"kal2map_drop_hook.dll";
+  HMODULE module = LoadLibraryW(dll.c_str());
+  auto hook_proc = reinterpret_cast<HOOKPROC>(
+      reinterpret_cast<void*>(module ? GetProcAddress(module, "DropHook") : nullptr));
+  if (hook_proc == nullptr) Fatal("cannot load " + ToUtf8(dll));
+  const std::string block = DropFiles(paths);
+  HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                      static_cast<DWORD>(block.size()), L"kal2map.test.drop");
+  void* view = MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, block.size());
+  if (view == nullptr) Fatal("cannot share the drop");
+  std::memcpy(view, block.data(), block.size());
+  UnmapViewOfFile(view);
+  HHOOK hook = SetWindowsHookExW(WH_GETMESSAGE, hook_proc, module, program.process.dwThreadId);
+  if (hook == nullptr) Fatal("cannot hook the program's messages");
+  PostMessageW(program.window, message, block.size(), 0);
+  HWND box = nullptr;
+  const HWND label = GetWindow(KonvertierenOf(program.window), GW_HWNDNEXT);
+  const HWND message_line = GetWindow(label, GW_HWNDNEXT);
+  Check(WaitFor([&] {
+          box = FindTopLevel(program.process.dwProcessId, L"#32770");
+          return box != nullptr || TextOf(message_line) == expected;
+        }),
+        "the drop arrives");
+  UnhookWindowsHookEx(hook);
+  CloseHandle(mapping);
+  FreeLibrary(module);
+  return box;
+}
+
+bool CanList(const std::wstring& folder) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  FindClose(search);
+  return true;
+}
+
+// A tree dropped on the window and converted with subfolders: depth first in name order, the
+// hidden folder left out, and an unreadable folder reported while the rest is converted.
+void ConvertTree(const Program& program, const Form& form, const Folders& folders,
+                 const std::wstring& karten) {
+  Phase("drop and subfolders");
+  const std::wstring baum = karten + L"\\Baum";
+  CreateDirectoryW(baum.c_str(), nullptr);
+  const auto& kals = folders.kals;
+  const std::vector<Folders> tree = {
+      CopyExamples(folders, baum, {kals[0]}),
+      CopyExamples(folders, baum + L"\\A", {kals[1]}),
+      CopyExamples(folders, baum + L"\\A\\A1", {kals[2]}),
+      CopyExamples(folders, baum + L"\\C", {kals[0], kals[1]}),
+  };
+  const Folders hidden = CopyExamples(folders, baum + L"\\Versteckt", {kals[2]});
+  SetFileAttributesW(hidden.work.c_str(), FILE_ATTRIBUTE_HIDDEN);
+  const std::wstring locked = baum + L"\\B gesperrt";
+  const bool unreadable =
+      GetFileAttributesW(locked.c_str()) != INVALID_FILE_ATTRIBUTES && !CanList(locked);
+  if (!unreadable) {
+    std::printf("SKIP: no unreadable folder (%s cannot be made here), so none is reported\n",
+                ToUtf8(locked).c_str());
+  }
+
+  const std::wstring single = tree[1].work + L"\\" + kals[1];
+  ExpectNoBox(Drop(program, {baum, single}, L"1 Ordner und 1 kal-Datei gew\u00e4hlt."),
+              "no box for a folder and a calibration file");
+  CheckText(form.Message(), L"1 Ordner und 1 kal-Datei gew\u00e4hlt.",
+            "the message line counts what was dropped");
+  const std::wstring other = karten + L"\\nichts.txt";
+  WriteBytes(other, "x");
+  CheckBoxNames(Drop(program, {baum, other}, L""), other, "a dropped path that is not taken");
+  CheckText(form.Message(), baum + L"\\", "the message line names the dropped folder");
+
+  SendNotifyMessageW(program.window, WM_SYSCOMMAND, IDM_SUBFOLDERS, 0);
+  Press(form[ui::Command_konv]);
+  HWND box = AwaitRun(program);
+  if (unreadable) {
+    CheckBoxNames(box, locked, "the unreadable folder");
+  } else {
+    ExpectNoBox(box, "no warning box when every folder can be read");
+  }
+  for (const Folders& folder : tree) CheckMapsAreGolden(folder);
+  Check(MapsIn(hidden.work).empty(), "a hidden folder is left out");
+  CheckText(form.Message(), tree.back().work + L"\\" + MapName(kals[1]) + L" wurde erstellt.",
+            "subfolders go depth first, in name order: the last map is in C");
+  SendNotifyMessageW(program.window, WM_SYSCOMMAND, IDM_SUBFOLDERS, 0);
+  WaitIdle(program.window);
+}
+
+constexpr int kLongRun = 3000;
+
+std::wstring MakeLongRun(const Folders& folders, const std::wstring& karten) {
+  const std::wstring lang = karten + L"\\Lang";
+  CreateDirectoryW(lang.c_str(), nullptr);
+  const std::string sheet = ReadBytes(folders.examples + L"\\" + folders.kals[0]);
+  for (int i = 0; i < kLongRun; ++i) {
+    const std::wstring number = std::to_wstring(10000 + i);
+    const std::wstring name = lang + L"\\blatt" + number.substr(1) + L".kal";
+    if (GetFileAttributesW(name.c_str()) == INVALID_FILE_ATTRIBUTES) WriteBytes(name, sheet);
+  }
+  return lang;
+}
+
+// Whole maps only: each of the 43 lines ended by CR LF, and nothing but calibration files and
+// maps in the folder. Returns how many maps there are.
+int CheckWholeMaps(const std::wstring& folder) {
+  int maps = 0;
+  for (const auto& name : Names(folder + L"\\*")) {
+    const bool map = name.size() > 4 && name.substr(name.size() - 4) == L".map";
+    Check(map || (name.size() > 4 && name.substr(name.size() - 4) == L".kal"),
+          ToUtf8(name) + " is a calibration file or a map");
+    if (!map) continue;
+    ++maps;
+    const std::string bytes = ReadBytes(folder + L"\\" + name);
+    int lines = 0;
+    for (std::size_t p = bytes.find("\r\n"); p != std::string::npos;
+         p = bytes.find("\r\n", p + 2)) {
+      ++lines;
+    }
+    Check(lines == 43 && bytes.ends_with("\r\n"), ToUtf8(name) + " is whole");
+  }
+  return maps;
+}
+
+std::wstring AwaitProgress(const Form& form) {
+  std::wstring progress;
+  Check(WaitFor([&] {
+          progress = form.Message();
+          return progress.find(L" von " + std::to_wstring(kLongRun) + L": ") != std::wstring::npos;
+        }),
+        "the message line shows progress, e.g. \"12 von 3000: ...\"");
+  return progress;
+}
+
+void CheckOneLine(const Form& form, const std::wstring& text) {
+  const RECT r = form.Rect(ui::message_Label);
+  const ui::Font& arial = ui::Controls()[ui::message_Label].font;
+  HDC dc = GetDC(nullptr);
+  HFONT font =
+      CreateFontW(-MulDiv(arial.centipoints, form.dpi, ui::kCentipointsPerInch), 0, 0, 0,
+                  arial.bold ? FW_BOLD : FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Arial");
+  HGDIOBJ previous = SelectObject(dc, font);
+  SIZE size{};
+  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  SelectObject(dc, previous);
+  DeleteObject(font);
+  ReleaseDC(nullptr, dc);
+  Check(size.cx <= r.right - r.left, "the progress fits one line: \"" + Shown(text) + "\", " +
+                                         std::to_string(size.cx) + " of " +
+                                         std::to_string(r.right - r.left) + " pixels");
+}
+
+// A long run keeps the window answering, disables what would change it, and stops at Ende
+// after the current file, leaving only whole maps and saying how many.
+void StopLongRun(const Program& program, const Form& form, const Folders& folders,
+                 const std::wstring& karten) {
+  Phase("long run");
+  const std::wstring lang = MakeLongRun(folders, karten);
+  ExpectNoBox(Drop(program, {lang}, lang + L"\\"), "no box for the dropped folder");
+  Press(form[ui::Command_konv]);
+  WaitIdle(program.window);
+  const std::wstring progress = AwaitProgress(form);
+  CheckOneLine(form, progress);
+  Check(!IsWindowEnabled(form[ui::Command_konv]), "Konvertieren is disabled during a run");
+  for (int i = 0; i < ui::kOptionCount; ++i) {
+    Check(!IsWindowEnabled(form[ui::Option1 + i]), "the options are disabled during a run");
+  }
+  // Under Wine another process gets no menu (GetSystemMenu gives null), and Enter on a
+  // disabled entry closes the menu just as on an enabled one; so there the check is that the
+  // command, sent as the menu would send it, does nothing while the run lasts.
+  const UINT menu_state =
+      GetMenuState(GetSystemMenu(program.window, FALSE), IDM_EXT_CHOICE, MF_BYCOMMAND);
+  if (menu_state != static_cast<UINT>(-1)) {
+    Check((menu_state & MF_GRAYED) != 0, "the menu entries are disabled during a run");
+  }
+  SendNotifyMessageW(program.window, WM_SYSCOMMAND, IDM_EXT_CHOICE, 0);
+  int slowest = 0;
+  for (int i = 0; i < 5; ++i) {
+    const ULONGLONG start = GetTickCount64();
+    DWORD_PTR ignored;
+    Check(SendMessageTimeoutW(program.window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &ignored) != 0,
+          "the window answers during the run");
+    slowest = std::max(slowest, static_cast<int>(GetTickCount64() - start));
+    Sleep(100);
+  }
+  Check(slowest < 500, "the window answers within 500 ms, slowest " + std::to_string(slowest));
+  Check(!IsHungAppWindow(program.window), "the system does not see the window as hung");
+  Check(!IsWindowVisible(form[ui::Frame1]), "the extension entry does nothing during a run");
+  Check(form.Message() != progress || WaitFor([&] { return form.Message() != progress; }),
+        "the progress moves on");
+
+  Press(form[ui::Command_Ende]);
+  std::wstring stopped;
+  Check(WaitFor([&] {
+          stopped = form.Message();
+          return stopped.starts_with(L"Abgebrochen: ");
+        }),
+        "Ende stops the run: " + Shown(stopped));
+  const int maps = CheckWholeMaps(lang);
+  CheckText(stopped, L"Abgebrochen: " + std::to_wstring(maps) + L" map-Dateien erstellt.",
+            "the message line counts the maps written");
+  Check(maps > 0 && maps < kLongRun, "the run stopped part-way: " + std::to_string(maps));
+  std::printf("stopped after %d of %d maps\n", maps, kLongRun);
+  Check(WaitForSingleObject(program.process.hProcess, 0) == WAIT_TIMEOUT &&
+            WaitFor([&] { return IsWindowEnabled(form[ui::Command_konv]) != FALSE; }),
+        "after a stop the window stays, ready for another run");
+}
+
+// Esc stops a run as Ende does; closing the window during a run stops it and ends the program
+// once the current file is done.
+void EscapeAndCloseDuringRun(const std::wstring& exe, const Folders& folders,
+                             const std::wstring& karten) {
+  Phase("escape and close during a run");
+  const std::wstring lang = MakeLongRun(folders, karten);
+  for (const auto& map : MapsIn(lang)) DeleteFileW((lang + L"\\" + map).c_str());
+  Program program = Start(exe, karten, {lang});
+  const Form form = ReadForm(program);
+  Press(form[ui::Command_konv]);
+  WaitIdle(program.window);
+  AwaitProgress(form);
+  SetForegroundWindow(program.window);
+  Key(VK_ESCAPE);
+  Check(WaitFor([&] { return form.Message().starts_with(L"Abgebrochen: "); }), "Esc stops the run");
+  const int after_escape = CheckWholeMaps(lang);
+  Check(after_escape < kLongRun, "Esc stopped the run: " + std::to_string(after_escape));
+
+  Press(form[ui::Command_konv]);
+  WaitIdle(program.window);
+  AwaitProgress(form);
+  PostMessageW(program.window, WM_CLOSE, 0, 0);
+  Check(WaitForSingleObject(program.process.hProcess, kTimeoutMs) == WAIT_OBJECT_0,
+        "closing during a run ends the program");
+  DWORD code = 99;
+  GetExitCodeProcess(program.process.hProcess, &code);
+  Check(code == 0, "exit code " + std::to_string(code));
+  const int maps = CheckWholeMaps(lang);
+  Check(maps < kLongRun, "closing stopped the run: " + std::to_string(maps));
+  Kill(program);
+}
+
+HWND VisibleChild(HWND parent, const wchar_t* class_name) {
+  struct Search {
+    const wchar_t* class_name;
+    HWND found;
+  } search{class_name, nullptr};
+  EnumChildWindows(
+      parent,
+      [](HWND child, LPARAM param) -> BOOL {
+        auto* search = reinterpret_cast<Search*>(param);
+        if (!IsWindowVisible(child) || ClassOf(child) != search->class_name) return TRUE;
+        search->found = child;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// "Ordner wählen..." opens the system's folder dialog: cancelled, it changes nothing; a folder
+// typed into it and confirmed becomes what Konvertieren converts.
+void ChooseWithFolderDialog(const Program& program, const Form& form, const Folders& folders,
+                            const std::wstring& karten) {
+  Phase("folder dialog");
+  const std::wstring before = form.Message();
+  SendNotifyMessageW(program.window, WM_SYSCOMMAND, IDM_CHOOSE_FOLDER, 0);
+  HWND dialog = AwaitBox(program);
+  Check(dialog != nullptr, "Ordner w\u00e4hlen... opens a dialog");
+  if (dialog == nullptr) return;
+  PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+  Check(WaitFor([&] { return !IsWindow(dialog); }), "the dialog closes when cancelled");
+  WaitIdle(program.window);
+  CheckText(form.Message(), before, "cancelling the dialog leaves the message line");
+
+  const Folders chosen = CopyExamples(folders, karten + L"\\Gew\u00e4hlt", folders.kals);
+  SendNotifyMessageW(program.window, WM_SYSCOMMAND, IDM_CHOOSE_FOLDER, 0);
+  dialog = AwaitBox(program);
+  HWND name = dialog != nullptr ? VisibleChild(dialog, L"Edit") : nullptr;
+  Check(name != nullptr, "the folder dialog has a name box");
+  if (name == nullptr) {
+    if (dialog != nullptr) PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    return;
+  }
+  DWORD_PTR ignored;
+  SendMessageTimeoutW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(chosen.work.c_str()),
+                      SMTO_NORMAL, kTimeoutMs, &ignored);
+  Press(GetDlgItem(dialog, IDOK));
+  Check(WaitFor([&] { return !IsWindow(dialog); }), "the dialog closes with the folder typed");
+  if (IsWindow(dialog)) PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+  WaitIdle(program.window);
+  CheckText(form.Message(), chosen.work + L"\\", "the message line names the folder chosen");
+  Press(form[ui::Command_konv]);
+  ExpectNoBox(AwaitRun(program), "no warning box for the folder chosen");
+  CheckMapsAreGolden(chosen);
+}
+
 int Run(const std::wstring& exe_source, const Folders& source, const std::wstring& karten,
         const std::wstring& screenshot) {
   const Folders folders = MakeWorkFolder(exe_source, source, karten);
@@ -802,7 +1208,12 @@ int Run(const std::wstring& exe_source, const Folders& source, const std::wstrin
   ConvertByKeyboard(program, form, folders);
   ChooseExtension(program, form, folders);
   CheckResize(program, form);
+  ChooseWithFolderDialog(program, form, folders, karten);
+  ConvertTree(program, form, folders, karten);
+  StopLongRun(program, form, folders, karten);
   ConvertEmptyFolder(exe_source, karten);
+  StartWithPaths(exe, folders, karten);
+  EscapeAndCloseDuringRun(exe, folders, karten);
   CheckEnde(program, form);
 
   std::printf(failures == 0 ? "PASS\n" : "%d check(s) failed\n", failures);

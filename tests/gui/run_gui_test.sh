@@ -23,8 +23,19 @@ if [ "${1:-}" = "--in-display" ]; then
     "$WINESERVER" -w
     touch "$WINEPREFIX/.kal2map-gui-ready"
   fi
+  # A folder that cannot be listed, which the driver finds in the tree it converts. Root may
+  # list every folder; the test then runs without the two capabilities that allow that.
+  locked="$WINEPREFIX/drive_c/Karten/Baum/B gesperrt"
+  mkdir -p "$locked"
+  cp "$examples/muenchen.kal" "$locked/"
+  chmod 000 "$locked"
+  limited=
+  if [ "$(id -u)" -eq 0 ]; then
+    limited="setpriv --bounding-set=-dac_override,-dac_read_search"
+    $limited true 2>/dev/null || limited=
+  fi
   # The program's folders lie on drive C: of the prefix, where a Windows user has them.
-  exec timeout -k 5 240 "$WINE" "$driver" "$exe" "$examples" 'C:\Karten' ${bmp:+"$bmp"}
+  exec timeout -k 5 240 $limited "$WINE" "$driver" "$exe" "$examples" 'C:\Karten' ${bmp:+"$bmp"}
 fi
 
 if [ $# -lt 4 ]; then
@@ -50,7 +61,7 @@ export WINE WINESERVER WINEPREFIX DPI WINEDEBUG WINEDLLOVERRIDES LC_ALL
 run=$work/run
 cleanup() {
   WINEPREFIX=$WINEPREFIX "$WINESERVER" -k >/dev/null 2>&1 || true
-  chmod -R u+w "$run" 2>/dev/null || true
+  chmod -R u+rwx "$run" "$WINEPREFIX/drive_c/Karten" 2>/dev/null || true
   rm -rf "$run" "$WINEPREFIX/drive_c/Karten"
 }
 trap cleanup EXIT INT TERM
