@@ -30,7 +30,7 @@ std::string CreatedMessage(const std::filesystem::path& map) {
 }
 
 // Reads `state.KalPath` and writes `state.MapPath`, recording the outcome in `report`.
-void ConvertCurrent(State& state, Window& window, RunReport& report) {
+void ConvertCurrent(State& state, Window& window, RunReport& report, ChangedFolders& changed) {
   ++report.found;
   std::error_code ec;
   std::filesystem::path failed = state.KalPath;
@@ -38,7 +38,7 @@ void ConvertCurrent(State& state, Window& window, RunReport& report) {
     ec = ReadKal(state, state.KalPath);
     if (!ec) {
       failed = state.MapPath;
-      ec = WriteMap(state, state.MapPath);
+      ec = WriteMap(state, state.MapPath, changed);
     }
   } catch (const std::bad_alloc&) {
     ec = std::make_error_code(std::errc::not_enough_memory);
@@ -49,6 +49,12 @@ void ConvertCurrent(State& state, Window& window, RunReport& report) {
   }
   ++report.written;
   window.SetMessageLine(CreatedMessage(state.MapPath));
+}
+
+// Makes the run's replacements last. A folder that cannot be flushed is a failure like a file:
+// its maps may not survive a power cut.
+void FlushChangedFolders(ChangedFolders& changed, RunReport& report) {
+  for (auto& [folder, ec] : changed.Flush()) report.failures.push_back({folder, ec});
 }
 
 void ReportOutcome(const State& state, Window& window, const RunReport& report) {
@@ -76,6 +82,7 @@ RunReport ConvertFolder(State& state, Window& window) {
   // "a.kal" and "a.kal.kal" (or "a.KAL" on POSIX) share one map name; the second would
   // silently replace the map of the first, which was just reported as created.
   std::set<std::filesystem::path> map_names;
+  ChangedFolders changed;
   for (const auto& name : names) {
     state.KalPath = state.WorkFolder / name;
     const std::filesystem::path map_name = MapNameFor(name);
@@ -86,9 +93,10 @@ RunReport ConvertFolder(State& state, Window& window) {
     }
     state.MapPath = state.WorkFolder / map_name;
     std::size_t written = report.written;
-    ConvertCurrent(state, window, report);
+    ConvertCurrent(state, window, report, changed);
     if (report.written > written) last_written = state.MapPath;
   }
+  FlushChangedFolders(changed, report);
   state.MapPath = last_written;
   return report;
 }
@@ -105,7 +113,9 @@ RunReport ConvertFile(State& state, Window& window, const std::filesystem::path&
   state.WorkFolder = WithTrailingSeparator(kal_path.parent_path());
   state.KalPath = kal_path;
   state.MapPath = kal_path.parent_path() / MapNameFor(kal_path.filename());
-  ConvertCurrent(state, window, report);
+  ChangedFolders changed;
+  ConvertCurrent(state, window, report, changed);
+  FlushChangedFolders(changed, report);
   if (report.written == 0) state.MapPath = previous;
   ReportOutcome(state, window, report);
   return report;

@@ -82,9 +82,20 @@ FolderListing ListFolder(const std::filesystem::path& folder,
   return {{files.begin(), files.end()}, {folders.begin(), folders.end()}};
 }
 
-std::error_code ReplaceFileContents(const std::filesystem::path& path, std::string_view contents) {
+// The move writes through, so there is no folder to flush afterwards.
+ChangedFolders::~ChangedFolders() = default;
+
+void ChangedFolders::Note(const std::filesystem::path&) {}
+
+std::vector<std::pair<std::filesystem::path, std::error_code>> ChangedFolders::Flush() {
+  return {};
+}
+
+std::error_code ReplaceFileContents(const std::filesystem::path& path, std::string_view contents,
+                                    ChangedFolders&) {
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES) {
+  const bool replacing = attributes != INVALID_FILE_ATTRIBUTES;
+  if (replacing) {
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return {EISDIR, std::generic_category()};
     if (attributes & FILE_ATTRIBUTE_READONLY) return MakeError(FileError::kWriteProtected);
   } else if (::GetLastError() != ERROR_FILE_NOT_FOUND) {
@@ -96,6 +107,9 @@ std::error_code ReplaceFileContents(const std::filesystem::path& path, std::stri
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return LastError();
   std::error_code ec = WriteAll(file, contents);
+  // Otherwise the move may reach the disk before the bytes, and a power cut leaves an empty
+  // file where the old one was.
+  if (!ec && replacing && !::FlushFileBuffers(file)) ec = LastError();
   // Closing can report a delayed write failure, e.g. a full network drive.
   if (!::CloseHandle(file) && !ec) ec = LastError();
   if (!ec && !::MoveFileExW(temp.c_str(), path.c_str(),
