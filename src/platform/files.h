@@ -26,6 +26,12 @@ std::filesystem::path ProgramFolder();
 
 using NativeName = std::basic_string_view<std::filesystem::path::value_type>;
 
+enum class PathKind { kNone, kFolder, kFile, kOther };
+
+// What `path` names, following links: kOther for pipes and devices, kNone with the reason in
+// `ec` when there is nothing there or it cannot be looked at.
+PathKind KindOfPath(const std::filesystem::path& path, std::error_code& ec);
+
 // What a conversion may visit in one folder, each list sorted by code unit.
 struct FolderListing {
   // Ordinary files whose names `wanted` accepts. Pipes and devices are left out, and so are

@@ -41,6 +41,17 @@ std::filesystem::path TemporaryNameFor(const std::filesystem::path& path) {
 
 }  // namespace
 
+PathKind KindOfPath(const std::filesystem::path& path, std::error_code& ec) {
+  ec.clear();
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) {
+    ec = LastError();
+    return PathKind::kNone;
+  }
+  if (S_ISDIR(st.st_mode)) return PathKind::kFolder;
+  return S_ISREG(st.st_mode) ? PathKind::kFile : PathKind::kOther;
+}
+
 std::filesystem::path ProgramFolder() {
   std::error_code ec;
   std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);

@@ -28,6 +28,34 @@ std::filesystem::path TemporaryNameFor(const std::filesystem::path& path) {
 
 }  // namespace
 
+PathKind KindOfPath(const std::filesystem::path& path, std::error_code& ec) {
+  ec.clear();
+  // No access asked for: a file that another program holds open without sharing can still be
+  // looked at. FILE_FLAG_BACKUP_SEMANTICS lets a folder open.
+  HANDLE file =
+      ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD error = ::GetLastError();
+    ec = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+             ? std::make_error_code(std::errc::no_such_file_or_directory)
+             : LastError();
+    return PathKind::kNone;
+  }
+  PathKind kind = PathKind::kOther;  // a pipe or a device such as NUL
+  BY_HANDLE_FILE_INFORMATION info;
+  if (::GetFileType(file) == FILE_TYPE_DISK) {
+    if (::GetFileInformationByHandle(file, &info)) {
+      kind = info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY ? PathKind::kFolder : PathKind::kFile;
+    } else {
+      ec = LastError();
+      kind = PathKind::kNone;
+    }
+  }
+  ::CloseHandle(file);
+  return kind;
+}
+
 std::filesystem::path ProgramFolder() {
   // MAX_PATH is no limit for the module's name on systems with long paths enabled.
   std::wstring buffer(MAX_PATH, L'\0');
