@@ -11,19 +11,22 @@
 namespace kal2map {
 namespace {
 
+using win32::ExtendedPath;
 using win32::LastError;
 using win32::WriteAll;
 
 // A name in the target's folder that no listing of "*.kal" matches and no other run uses. It
 // stays within the 255 characters a name may have, however long the target's name is.
-std::filesystem::path TemporaryNameFor(const std::filesystem::path& path) {
+std::wstring TemporaryNameFor(std::wstring_view path) {
   static std::atomic<unsigned> counter{0};
   const std::wstring suffix =
       L"." + std::to_wstring(::GetCurrentProcessId()) + L"." + std::to_wstring(counter++) + L".tmp";
-  std::wstring name = L"~" + path.filename().native();
+  const std::size_t slash = path.find_last_of(L"\\/");
+  const std::size_t name_start = slash == std::wstring_view::npos ? 0 : slash + 1;
+  std::wstring name = L"~" + std::wstring(path.substr(name_start));
   name.resize(std::min(name.size(), 255 - suffix.size()));
   if (!name.empty() && IS_HIGH_SURROGATE(name.back())) name.pop_back();
-  return path.parent_path() / (name + suffix);
+  return std::wstring(path.substr(0, name_start)) + name + suffix;
 }
 
 }  // namespace
@@ -32,9 +35,9 @@ PathKind KindOfPath(const std::filesystem::path& path, std::error_code& ec) {
   ec.clear();
   // No access asked for: a file that another program holds open without sharing can still be
   // looked at. FILE_FLAG_BACKUP_SEMANTICS lets a folder open.
-  HANDLE file =
-      ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  HANDLE file = ::CreateFileW(ExtendedPath(path).c_str(), 0,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     const DWORD error = ::GetLastError();
     ec = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
@@ -77,8 +80,9 @@ FolderListing ListFolder(const std::filesystem::path& folder,
                          const std::function<bool(NativeName)>& wanted, std::error_code& ec) {
   ec.clear();
   std::vector<std::wstring> files, folders;
-  const std::filesystem::path pattern =
-      (folder.empty() ? std::filesystem::path(L".") : folder) / L"*";
+  std::wstring pattern = ExtendedPath(folder.empty() ? std::filesystem::path(L".") : folder);
+  if (!pattern.ends_with(L'\\')) pattern += L'\\';
+  pattern += L'*';
   WIN32_FIND_DATAW data;
   // FindExInfoBasic: only long names are looked at, so "LONGNA~1.KAL" never matches a name
   // such as "Karte.kalibriert".
@@ -121,7 +125,8 @@ std::vector<std::pair<std::filesystem::path, std::error_code>> ChangedFolders::F
 
 std::error_code ReplaceFileContents(const std::filesystem::path& path, std::string_view contents,
                                     ChangedFolders&) {
-  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  const std::wstring target = ExtendedPath(path);
+  const DWORD attributes = ::GetFileAttributesW(target.c_str());
   const bool replacing = attributes != INVALID_FILE_ATTRIBUTES;
   if (replacing) {
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return {EISDIR, std::generic_category()};
@@ -130,7 +135,7 @@ std::error_code ReplaceFileContents(const std::filesystem::path& path, std::stri
     return LastError();
   }
 
-  const std::filesystem::path temp = TemporaryNameFor(path);
+  const std::wstring temp = TemporaryNameFor(target);
   HANDLE file = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return LastError();
@@ -140,7 +145,7 @@ std::error_code ReplaceFileContents(const std::filesystem::path& path, std::stri
   if (!ec && replacing && !::FlushFileBuffers(file)) ec = LastError();
   // Closing can report a delayed write failure, e.g. a full network drive.
   if (!::CloseHandle(file) && !ec) ec = LastError();
-  if (!ec && !::MoveFileExW(temp.c_str(), path.c_str(),
+  if (!ec && !::MoveFileExW(temp.c_str(), target.c_str(),
                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     ec = LastError();
   }
@@ -156,9 +161,10 @@ std::error_code InputFile::Open(const std::filesystem::path& path) {
   // Sharing everything: a map program that holds the calibration open must not block us.
   // FILE_FLAG_BACKUP_SEMANTICS lets a folder open, so it is refused as a folder below rather
   // than with a misleading "access denied".
-  HANDLE file = ::CreateFileW(
-      path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-      OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  HANDLE file =
+      ::CreateFileW(ExtendedPath(path).c_str(), GENERIC_READ,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (file == INVALID_HANDLE_VALUE) return LastError();
   std::error_code ec;
   BY_HANDLE_FILE_INFORMATION info;
