@@ -79,9 +79,9 @@ RunReport ConvertFolder(State& state, Window& window) {
   const auto names = ListFolder(state.WorkFolder, IsKalName, ec).files;
   if (ec) report.failures.push_back({state.WorkFolder, ec});
   std::filesystem::path last_written = state.MapPath;
-  // "a.kal" and "a.kal.kal" (or "a.KAL" on POSIX) share one map name; the second would
-  // silently replace the map of the first, which was just reported as created.
-  std::set<std::filesystem::path> map_names;
+  // "a.kal" and "a.kal.kal" (or "a.KAL" on POSIX, "A.kal.kal" on Windows) share one map name;
+  // the second would silently replace the map of the first, which was just reported as created.
+  std::set<std::filesystem::path, FileNameLess> map_names;
   ChangedFolders changed;
   for (const auto& name : names) {
     state.KalPath = state.WorkFolder / name;

@@ -26,6 +26,17 @@ std::filesystem::path ProgramFolder();
 
 using NativeName = std::basic_string_view<std::filesystem::path::value_type>;
 
+// Orders file names as the file system tells them apart: on Windows names that differ only in
+// letter case are one name (as NTFS folds them, not as the user's locale would); on POSIX the
+// bytes decide. Negative, zero or positive, like strcmp.
+int CompareFileNames(NativeName a, NativeName b);
+
+struct FileNameLess {
+  bool operator()(const std::filesystem::path& a, const std::filesystem::path& b) const {
+    return CompareFileNames(a.native(), b.native()) < 0;
+  }
+};
+
 enum class PathKind { kNone, kFolder, kFile, kOther };
 
 // What `path` names, following links: kOther for pipes and devices, kNone with the reason in

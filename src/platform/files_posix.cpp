@@ -41,6 +41,8 @@ std::filesystem::path TemporaryNameFor(const std::filesystem::path& path) {
 
 }  // namespace
 
+int CompareFileNames(NativeName a, NativeName b) { return a.compare(b); }
+
 PathKind KindOfPath(const std::filesystem::path& path, std::error_code& ec) {
   ec.clear();
   struct stat st;

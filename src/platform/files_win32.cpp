@@ -31,6 +31,14 @@ std::wstring TemporaryNameFor(std::wstring_view path) {
 
 }  // namespace
 
+int CompareFileNames(NativeName a, NativeName b) {
+  // The file system folds case by its own table, which CompareStringOrdinal shares; the
+  // user's locale plays no part.
+  return ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                                static_cast<int>(b.size()), TRUE) -
+         CSTR_EQUAL;
+}
+
 PathKind KindOfPath(const std::filesystem::path& path, std::error_code& ec) {
   ec.clear();
   // No access asked for: a file that another program holds open without sharing can still be
