@@ -145,5 +145,34 @@ TEST(Cli, HelpAndVersion) {
   EXPECT_EQ(version.out.rfind("kal2map-cli ", 0), 0u);
 }
 
+#ifdef _WIN32
+// A folder deeper than the 260 characters of old Windows paths, named absolute, relative with
+// ".." and "/" (which the \\?\ prefix would take as names), with that prefix, and by its file.
+// Messages never show the prefix.
+TEST(Cli, FoldersDeeperThan260Characters) {
+  TempDir dir;
+  std::string relative = "x/..";
+  for (char c = 'a'; relative.size() < 300; ++c) relative += "/" + std::string(40, c);
+  const std::filesystem::path deep = (dir / relative).lexically_normal();
+  std::filesystem::create_directories(deep);
+  std::filesystem::copy_file(kExamples / "alpen.kal", deep / "alpen.kal");
+  // No argument ends in a separator: a quote after a backslash would be taken as text.
+  const std::string shown = deep.string(), created = "\\alpen.map wurde erstellt.\n";
+  const std::pair<std::string, std::string> cases[] = {
+      {shown, shown + created},
+      {relative, relative + created},
+      {"\\\\?\\" + shown, shown + created},
+      {shown + "\\alpen.kal", shown + created},
+  };
+  for (const auto& [arg, out] : cases) {
+    std::filesystem::remove(deep / "alpen.map");
+    Outcome run = RunCli(dir, {arg});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, out);
+    EXPECT_EQ(ReadFile(deep / "alpen.map"), ReadFile(kExamples / "alpen.map")) << arg;
+  }
+}
+#endif
+
 }  // namespace
 }  // namespace kal2map

@@ -3,13 +3,18 @@
 //   create:TEXT  creating a file whose path contains TEXT fails with EACCES
 //   full:TEXT    a file created with TEXT in its path takes 1000 bytes, then the disk is full
 //   vanish:PATH  PATH is deleted when the program closes its first folder listing
+//   fsync:EIO, fsync-folder:EIO, fsync-folder:EINVAL   flushing any file (folder) fails so
+//   log:FILE     appends "write" (to a file the program opened), "fsync", "fsync folder" and
+//                "rename TO" to FILE for each such call, in order
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -20,7 +25,7 @@ constexpr int kMaxFd = 4096;
 long written_to_full[kMaxFd];  // bytes written per descriptor of a "full" file; -1 for others
 
 struct Fault {
-  const char* kind = nullptr;  // "create", "full" or "vanish"
+  const char* kind = nullptr;  // one of those listed above
   const char* text = nullptr;
 };
 
@@ -50,6 +55,17 @@ bool Is(const char* kind) {
 template <typename Fn>
 Fn Next(const char* name) {
   return reinterpret_cast<Fn>(::dlsym(RTLD_NEXT, name));
+}
+
+void Log(const char* call, const char* path = nullptr) {
+  static int log = Is("log") ? Next<int (*)(const char*, int, ...)>("open")(
+                                   TheFault().text, O_WRONLY | O_CREAT | O_APPEND, 0644)
+                             : -1;
+  static auto real_write = Next<ssize_t (*)(int, const void*, size_t)>("write");
+  char line[4096];
+  const int n =
+      std::snprintf(line, sizeof line, "%s%s%s\n", call, path ? " " : "", path ? path : "");
+  if (log >= 0 && n > 0 && n < static_cast<int>(sizeof line)) real_write(log, line, n);
 }
 
 int Opened(int fd, const char* path, int flags) {
@@ -118,6 +134,7 @@ int openat64(int dirfd, const char* path, int flags, ...) {
 
 ssize_t write(int fd, const void* data, size_t size) {
   static auto real = Next<ssize_t (*)(int, const void*, size_t)>("write");
+  if (fd > 2) Log("write");  // not the program's output
   if (fd >= 0 && fd < kMaxFd && Is("full") && written_to_full[fd] >= 0) {
     const std::size_t room = kFullAfter - static_cast<std::size_t>(written_to_full[fd]);
     if (room == 0) {
@@ -136,6 +153,24 @@ int close(int fd) {
   static auto real = Next<int (*)(int)>("close");
   if (fd >= 0 && fd < kMaxFd && Is("full")) written_to_full[fd] = -1;
   return real(fd);
+}
+
+int fsync(int fd) {
+  static auto real = Next<int (*)(int)>("fsync");
+  struct stat st;
+  const bool folder = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
+  Log(folder ? "fsync folder" : "fsync");
+  if (Is(folder ? "fsync-folder" : "fsync")) {
+    errno = std::strcmp(TheFault().text, "EINVAL") == 0 ? EINVAL : EIO;
+    return -1;
+  }
+  return real(fd);
+}
+
+int rename(const char* from, const char* to) {
+  static auto real = Next<int (*)(const char*, const char*)>("rename");
+  Log("rename", to);
+  return real(from, to);
 }
 
 int closedir(DIR* dir) {

@@ -75,18 +75,12 @@ int RunCli(const std::vector<std::filesystem::path>& args) {
   std::vector<bool> is_folder;
   for (const auto& path : options.paths) {
     std::error_code ec;
-    auto status = std::filesystem::status(path, ec);
-    if (std::filesystem::is_directory(status)) {
-      is_folder.push_back(true);
-    } else if (std::filesystem::is_regular_file(status) && HasKalExtension(path)) {
-      is_folder.push_back(false);
-    } else if (std::filesystem::exists(status)) {
+    const PathKind kind = KindOfPath(path, ec);
+    if (kind == PathKind::kNone) return UsageError(PathText(path) + ": " + ErrorText(ec));
+    if (kind != PathKind::kFolder && (kind != PathKind::kFile || !HasKalExtension(path))) {
       return UsageError(PathText(path) + ": weder Ordner noch kal-Datei");
-    } else {
-      return UsageError(
-          PathText(path) + ": " +
-          ErrorText(ec ? ec : std::make_error_code(std::errc::no_such_file_or_directory)));
     }
+    is_folder.push_back(kind == PathKind::kFolder);
   }
 
   Plan plan;

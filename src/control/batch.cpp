@@ -31,7 +31,8 @@ std::string CreatedMessage(const std::filesystem::path& map) {
 }
 
 // Reads `state.KalPath` and writes `state.MapPath`, recording the outcome in `report`.
-void ConvertCurrent(State& state, Window& window, ImageFinder& finder, RunReport& report) {
+void ConvertCurrent(State& state, Window& window, ImageFinder& finder, ChangedFolders& changed,
+                    RunReport& report) {
   ++report.found;
   std::error_code ec;
   std::filesystem::path failed = state.KalPath;
@@ -42,7 +43,7 @@ void ConvertCurrent(State& state, Window& window, ImageFinder& finder, RunReport
       std::string map = BuildMap(state);
       MapExtras extras = CompleteAndCheck(state, map, state.MapPath, finder);
       if (extras.border) map += BorderLines(*extras.border);
-      ec = ReplaceFileContents(state.MapPath, map);
+      ec = ReplaceFileContents(state.MapPath, map, changed);
       // A map that was not written needs no warnings about its contents.
       if (!ec) {
         for (auto& text : extras.warnings)
@@ -82,6 +83,12 @@ void PlanOneFolder(Plan& plan, const std::filesystem::path& folder,
   for (auto it = listing.folders.rbegin(); it != listing.folders.rend(); ++it) {
     pending->push_back(WithTrailingSeparator(folder / *it));
   }
+}
+
+// Makes the run's replacements last. A folder that cannot be flushed is a failure like a file:
+// its maps may not survive a power cut.
+void FlushChangedFolders(ChangedFolders& changed, RunReport& report) {
+  for (auto& [folder, ec] : changed.Flush()) report.failures.push_back({folder, ec});
 }
 
 std::string CountText(std::size_t n, const char* one, const char* many) {
@@ -134,6 +141,7 @@ RunReport ConvertPlan(State& state, Window& window, const Plan& plan) {
   std::filesystem::path last_written = state.MapPath;
   std::size_t done = 0;
   ImageFinder finder;
+  ChangedFolders changed;
   for (const Plan::Root& root : plan.roots) {
     if (root.is_folder && root.found == 0 && !report.stopped) {
       window.SetMessageLine("Keine kal-Dateien in " + PathText(root.path) + " gefunden.");
@@ -146,12 +154,13 @@ RunReport ConvertPlan(State& state, Window& window, const Plan& plan) {
       state.KalPath = plan.jobs[i].kal;
       state.MapPath = plan.jobs[i].map;
       const std::size_t written = report.written;
-      ConvertCurrent(state, window, finder, report);
+      ConvertCurrent(state, window, finder, changed, report);
       if (report.written > written) last_written = state.MapPath;
       window.ShowProgress(++done, plan.jobs.size(), state.MapPath);
     }
   }
   state.MapPath = last_written;
+  FlushChangedFolders(changed, report);
   ReportOutcome(window, report);
   return report;
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "control/window.h"
+#include "platform/files.h"
 #include "record/state.h"
 
 namespace kal2map {
@@ -58,7 +59,8 @@ struct Plan {
   // already makes: the second would silently replace a map just reported as created.
   std::vector<FileFailure> failures;
   std::size_t found = 0;  // calibration files seen, those that failed here included
-  std::set<std::filesystem::path> taken_maps;
+  // Compared as the file system tells names apart: on Windows "a.map" and "A.map" are one.
+  std::set<std::filesystem::path, FileNameLess> taken_maps;
 };
 
 // Adds the calibration files of `folder` in name order, then with `recursive` those of each

@@ -47,6 +47,23 @@ TEST(ConvertAllWin32, ReadOnlyCalibrationsConvertProtectedMapsStay) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 8);
 }
 
+// Windows folds letter case: "A.kal.kal" and "a.kal" both write A.map, so the file listed
+// second is reported instead of replacing the first one's map.
+TEST(ConvertAllWin32, MapNamesThatDifferOnlyInCaseClash) {
+  TempDir dir;
+  WriteFile(dir / "A.kal.kal", "Bitmap = first.png\r\n");
+  WriteFile(dir / "a.kal", kKal);
+  State state;
+  InitState(state, dir.path());
+  RecordingWindow window;
+  RunReport report = ConvertAll(state, window);
+  ASSERT_EQ(report.failures.size(), 1u);
+  EXPECT_EQ(report.failures[0].path, dir / "a.kal");
+  EXPECT_EQ(report.failures[0].error, MakeError(BatchError::kMapNameTaken));
+  EXPECT_NE(ReadFile(dir / "A.map").find("\r\nfirst.png\r\n"), std::string::npos);
+  EXPECT_EQ(test::Listing(dir.path()), "A.kal.kal A.map a.kal");
+}
+
 TEST(ConvertAllWin32, FolderAndFileNamesOutsideTheCodePage) {
   TempDir dir;
   const std::filesystem::path folder = dir / U8("Карты");

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "control/kal_names.h"
+#include "platform/files.h"
 #include "platform/text.h"
 
 namespace kal2map {
@@ -27,10 +28,11 @@ Choice ChoosePaths(const std::vector<std::filesystem::path>& paths) {
     // An empty argument would otherwise become the current folder.
     const std::filesystem::path full =
         given.empty() ? given : std::filesystem::absolute(given, ec).lexically_normal();
-    const auto status = std::filesystem::status(full, ec);
-    if (!given.empty() && std::filesystem::is_directory(status)) {
+    // Asked through the platform layer, which reaches paths of any length.
+    const PathKind kind = given.empty() ? PathKind::kNone : KindOfPath(full, ec);
+    if (kind == PathKind::kFolder) {
       choice.taken.push_back({WithTrailingSeparator(full), true});
-    } else if (std::filesystem::is_regular_file(status) && HasKalExtension(full)) {
+    } else if (kind == PathKind::kFile && HasKalExtension(full)) {
       choice.taken.push_back({full, false});
     } else {
       choice.refused.push_back(given);

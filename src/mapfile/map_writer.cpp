@@ -111,8 +111,9 @@ std::string BuildMap(const State& state) {
   return out;
 }
 
-std::error_code WriteMap(const State& state, const std::filesystem::path& map_path) {
-  return ReplaceFileContents(map_path, BuildMap(state));
+std::error_code WriteMap(const State& state, const std::filesystem::path& map_path,
+                         ChangedFolders& changed) {
+  return ReplaceFileContents(map_path, BuildMap(state), changed);
 }
 
 }  // namespace kal2map

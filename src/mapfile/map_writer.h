@@ -5,13 +5,16 @@
 #include <string_view>
 #include <system_error>
 
+#include "platform/files.h"
 #include "record/state.h"
 
 namespace kal2map {
 
 // Writes the map of the record's current file to `map_path`, replacing an existing map only
-// once the new one is complete. Of more than kMaxPoints points the first kMaxPoints are written.
-std::error_code WriteMap(const State& state, const std::filesystem::path& map_path);
+// once the new one is complete, and noting its folder in `changed` then (see
+// ReplaceFileContents). Of more than kMaxPoints points the first kMaxPoints are written.
+std::error_code WriteMap(const State& state, const std::filesystem::path& map_path,
+                         ChangedFolders& changed);
 
 // The map file's bytes, map_format::kLineCount lines each ended by CR LF.
 std::string BuildMap(const State& state);

@@ -42,6 +42,19 @@ std::filesystem::path TemporaryNameFor(const std::filesystem::path& path) {
 
 }  // namespace
 
+int CompareFileNames(NativeName a, NativeName b) { return a.compare(b); }
+
+PathKind KindOfPath(const std::filesystem::path& path, std::error_code& ec) {
+  ec.clear();
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) {
+    ec = LastError();
+    return PathKind::kNone;
+  }
+  if (S_ISDIR(st.st_mode)) return PathKind::kFolder;
+  return S_ISREG(st.st_mode) ? PathKind::kFile : PathKind::kOther;
+}
+
 std::filesystem::path ProgramFolder() {
   std::error_code ec;
   std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
@@ -109,7 +122,32 @@ FolderListing ListFolder(const std::filesystem::path& folder,
   return listing;
 }
 
-std::error_code ReplaceFileContents(const std::filesystem::path& path, std::string_view contents) {
+ChangedFolders::~ChangedFolders() { Flush(); }
+
+void ChangedFolders::Note(const std::filesystem::path& folder) {
+  folders_.insert(folder.empty() ? std::filesystem::path("./") : folder / "");
+}
+
+std::vector<std::pair<std::filesystem::path, std::error_code>> ChangedFolders::Flush() {
+  std::vector<std::pair<std::filesystem::path, std::error_code>> failures;
+  for (const auto& folder : folders_) {
+    std::error_code ec;
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+      ec = LastError();
+    } else {
+      // EINVAL: the file system cannot flush a folder, and there is no other way to do it.
+      if (::fsync(fd) != 0 && errno != EINVAL) ec = LastError();
+      ::close(fd);
+    }
+    if (ec) failures.emplace_back(folder, ec);
+  }
+  folders_.clear();
+  return failures;
+}
+
+std::error_code ReplaceFileContents(const std::filesystem::path& path, std::string_view contents,
+                                    ChangedFolders& changed) {
   mode_t mode = 0666;  // for a new file; the umask applies
   bool keep_mode = false;
   struct stat st;
@@ -129,10 +167,17 @@ std::error_code ReplaceFileContents(const std::filesystem::path& path, std::stri
   if (fd < 0) return LastError();
   std::error_code ec = WriteAll(fd, contents);
   if (!ec && keep_mode && ::fchmod(fd, mode) != 0) ec = LastError();
+  // Otherwise the rename may reach the disk before the bytes, and a power cut leaves an empty
+  // file where the old one was.
+  if (!ec && keep_mode && ::fsync(fd) != 0) ec = LastError();
   if (::close(fd) != 0 && !ec) ec = LastError();
   if (!ec && ::rename(temp.c_str(), path.c_str()) != 0) ec = LastError();
-  if (ec) ::unlink(temp.c_str());
-  return ec;
+  if (ec) {
+    ::unlink(temp.c_str());
+    return ec;
+  }
+  if (keep_mode) changed.Note(path.parent_path());
+  return {};
 }
 
 InputFile::~InputFile() {

@@ -26,6 +26,11 @@ std::vector<std::string> Names(const std::vector<std::filesystem::path>& paths) 
 
 bool AnyName(NativeName) { return true; }
 
+std::error_code Replace(const std::filesystem::path& path, std::string_view contents) {
+  ChangedFolders changed;
+  return ReplaceFileContents(path, contents, changed);
+}
+
 TEST(ListFolder, OrdinaryFilesTheCallerWantsAndRealSubfolders) {
   TempDir dir;
   for (const char* name : {"b.kal", "A.KAL", ".kal", "z.map", "skipped.txt"}) {
@@ -69,22 +74,22 @@ TEST(ListFolder, MissingFolderIsAnError) {
 TEST(ReplaceFileContents, ReplacesWholeAndLeavesNoTemporaryFile) {
   TempDir dir;
   WriteFile(dir / "a.map", std::string(100000, 'x'));
-  EXPECT_FALSE(ReplaceFileContents(dir / "a.map", "new\r\n"));
+  EXPECT_FALSE(Replace(dir / "a.map", "new\r\n"));
   EXPECT_EQ(ReadFile(dir / "a.map"), "new\r\n");
-  EXPECT_FALSE(ReplaceFileContents(dir / "b.map", ""));
+  EXPECT_FALSE(Replace(dir / "b.map", ""));
   EXPECT_EQ(Listing(dir.path()), "a.map b.map");
 }
 
 TEST(ReplaceFileContents, FailuresKeepTheOldFile) {
   TempDir dir;
   std::filesystem::create_directory(dir / "folder.map");
-  EXPECT_TRUE(ReplaceFileContents(dir / "folder.map", "x"));
-  EXPECT_TRUE(ReplaceFileContents(dir / "missing" / "a.map", "x"));
+  EXPECT_TRUE(Replace(dir / "folder.map", "x"));
+  EXPECT_TRUE(Replace(dir / "missing" / "a.map", "x"));
 
   WriteFile(dir / "ro.map", "old");
   std::filesystem::permissions(
       dir / "ro.map", std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
-  std::error_code ec = ReplaceFileContents(dir / "ro.map", "new");
+  std::error_code ec = Replace(dir / "ro.map", "new");
   EXPECT_EQ(ec, MakeError(FileError::kWriteProtected));
   EXPECT_EQ(ErrorText(ec), "Datei ist schreibgeschützt");
   EXPECT_EQ(ReadFile(dir / "ro.map"), "old");
@@ -95,8 +100,8 @@ TEST(ReplaceFileContents, FailuresKeepTheOldFile) {
 TEST(ReplaceFileContents, NamesOfTheLongestLengthAllowed) {
   TempDir dir;
   const std::string name = std::string(251, 'k') + ".map";
-  EXPECT_FALSE(ReplaceFileContents(dir / name, "new"));
-  EXPECT_FALSE(ReplaceFileContents(dir / name, "newer"));
+  EXPECT_FALSE(Replace(dir / name, "new"));
+  EXPECT_FALSE(Replace(dir / name, "newer"));
   EXPECT_EQ(ReadFile(dir / name), "newer");
   EXPECT_EQ(Listing(dir.path()), name);
 }
@@ -105,7 +110,7 @@ TEST(ReplaceFileContents, KeepsTheOldFilesPermissions) {
   TempDir dir;
   WriteFile(dir / "a.map", "old");
   ::chmod((dir / "a.map").c_str(), 0640);
-  EXPECT_FALSE(ReplaceFileContents(dir / "a.map", "new"));
+  EXPECT_FALSE(Replace(dir / "a.map", "new"));
   struct stat st;
   ASSERT_EQ(::stat((dir / "a.map").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0640u);

@@ -11,22 +11,61 @@
 namespace kal2map {
 namespace {
 
+using win32::ExtendedPath;
 using win32::LastError;
 using win32::WriteAll;
 
 // A name in the target's folder that no listing of "*.kal" matches and no other run uses. It
 // stays within the 255 characters a name may have, however long the target's name is.
-std::filesystem::path TemporaryNameFor(const std::filesystem::path& path) {
+std::wstring TemporaryNameFor(std::wstring_view path) {
   static std::atomic<unsigned> counter{0};
   const std::wstring suffix =
       L"." + std::to_wstring(::GetCurrentProcessId()) + L"." + std::to_wstring(counter++) + L".tmp";
-  std::wstring name = L"~" + path.filename().native();
+  const std::size_t slash = path.find_last_of(L"\\/");
+  const std::size_t name_start = slash == std::wstring_view::npos ? 0 : slash + 1;
+  std::wstring name = L"~" + std::wstring(path.substr(name_start));
   name.resize(std::min(name.size(), 255 - suffix.size()));
   if (!name.empty() && IS_HIGH_SURROGATE(name.back())) name.pop_back();
-  return path.parent_path() / (name + suffix);
+  return std::wstring(path.substr(0, name_start)) + name + suffix;
 }
 
 }  // namespace
+
+int CompareFileNames(NativeName a, NativeName b) {
+  // The file system folds case by its own table, which CompareStringOrdinal shares; the
+  // user's locale plays no part.
+  return ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                                static_cast<int>(b.size()), TRUE) -
+         CSTR_EQUAL;
+}
+
+PathKind KindOfPath(const std::filesystem::path& path, std::error_code& ec) {
+  ec.clear();
+  // No access asked for: a file that another program holds open without sharing can still be
+  // looked at. FILE_FLAG_BACKUP_SEMANTICS lets a folder open.
+  HANDLE file = ::CreateFileW(ExtendedPath(path).c_str(), 0,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD error = ::GetLastError();
+    ec = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+             ? std::make_error_code(std::errc::no_such_file_or_directory)
+             : LastError();
+    return PathKind::kNone;
+  }
+  PathKind kind = PathKind::kOther;  // a pipe or a device such as NUL
+  BY_HANDLE_FILE_INFORMATION info;
+  if (::GetFileType(file) == FILE_TYPE_DISK) {
+    if (::GetFileInformationByHandle(file, &info)) {
+      kind = info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY ? PathKind::kFolder : PathKind::kFile;
+    } else {
+      ec = LastError();
+      kind = PathKind::kNone;
+    }
+  }
+  ::CloseHandle(file);
+  return kind;
+}
 
 std::filesystem::path ProgramFolder() {
   // MAX_PATH is no limit for the module's name on systems with long paths enabled.
@@ -49,8 +88,9 @@ FolderListing ListFolder(const std::filesystem::path& folder,
                          const std::function<bool(NativeName)>& wanted, std::error_code& ec) {
   ec.clear();
   std::vector<std::wstring> files, folders;
-  const std::filesystem::path pattern =
-      (folder.empty() ? std::filesystem::path(L".") : folder) / L"*";
+  std::wstring pattern = ExtendedPath(folder.empty() ? std::filesystem::path(L".") : folder);
+  if (!pattern.ends_with(L'\\')) pattern += L'\\';
+  pattern += L'*';
   WIN32_FIND_DATAW data;
   // FindExInfoBasic: only long names are looked at, so "LONGNA~1.KAL" never matches a name
   // such as "Karte.kalibriert".
@@ -82,23 +122,38 @@ FolderListing ListFolder(const std::filesystem::path& folder,
   return {{files.begin(), files.end()}, {folders.begin(), folders.end()}};
 }
 
-std::error_code ReplaceFileContents(const std::filesystem::path& path, std::string_view contents) {
-  const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES) {
+// The move writes through, so there is no folder to flush afterwards.
+ChangedFolders::~ChangedFolders() = default;
+
+void ChangedFolders::Note(const std::filesystem::path&) {}
+
+std::vector<std::pair<std::filesystem::path, std::error_code>> ChangedFolders::Flush() {
+  return {};
+}
+
+std::error_code ReplaceFileContents(const std::filesystem::path& path, std::string_view contents,
+                                    ChangedFolders&) {
+  const std::wstring target = ExtendedPath(path);
+  const DWORD attributes = ::GetFileAttributesW(target.c_str());
+  const bool replacing = attributes != INVALID_FILE_ATTRIBUTES;
+  if (replacing) {
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return {EISDIR, std::generic_category()};
     if (attributes & FILE_ATTRIBUTE_READONLY) return MakeError(FileError::kWriteProtected);
   } else if (::GetLastError() != ERROR_FILE_NOT_FOUND) {
     return LastError();
   }
 
-  const std::filesystem::path temp = TemporaryNameFor(path);
+  const std::wstring temp = TemporaryNameFor(target);
   HANDLE file = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return LastError();
   std::error_code ec = WriteAll(file, contents);
+  // Otherwise the move may reach the disk before the bytes, and a power cut leaves an empty
+  // file where the old one was.
+  if (!ec && replacing && !::FlushFileBuffers(file)) ec = LastError();
   // Closing can report a delayed write failure, e.g. a full network drive.
   if (!::CloseHandle(file) && !ec) ec = LastError();
-  if (!ec && !::MoveFileExW(temp.c_str(), path.c_str(),
+  if (!ec && !::MoveFileExW(temp.c_str(), target.c_str(),
                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     ec = LastError();
   }
@@ -114,9 +169,10 @@ std::error_code InputFile::Open(const std::filesystem::path& path) {
   // Sharing everything: a map program that holds the calibration open must not block us.
   // FILE_FLAG_BACKUP_SEMANTICS lets a folder open, so it is refused as a folder below rather
   // than with a misleading "access denied".
-  HANDLE file = ::CreateFileW(
-      path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-      OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  HANDLE file =
+      ::CreateFileW(ExtendedPath(path).c_str(), GENERIC_READ,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (file == INVALID_HANDLE_VALUE) return LastError();
   std::error_code ec;
   BY_HANDLE_FILE_INFORMATION info;
@@ -162,7 +218,7 @@ std::int64_t InputFile::ReadAt(std::uint64_t offset, char* buffer, std::size_t s
 }
 
 bool IsRegularFile(const std::filesystem::path& path) {
-  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  const DWORD attributes = ::GetFileAttributesW(ExtendedPath(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES &&
          (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
 }

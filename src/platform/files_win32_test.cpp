@@ -21,6 +21,11 @@ const char kKal[] = "Bitmap = a.png\r\n[Calibration Point1]\r\nLatitude = 52.5\r
 
 bool AnyName(NativeName) { return true; }
 
+std::error_code Replace(const std::filesystem::path& path, std::string_view contents) {
+  ChangedFolders changed;
+  return ReplaceFileContents(path, contents, changed);
+}
+
 TEST(ListFolderWin32, AttributesDecideWhatIsListed) {
   const struct {
     const char* name;
@@ -93,7 +98,7 @@ TEST(ReplaceFileContentsWin32, AMapHeldOpenByAnotherProgramStaysWhole) {
   HANDLE viewer = ::CreateFileW((dir / "a.map").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                 OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(viewer, INVALID_HANDLE_VALUE);
-  std::error_code ec = ReplaceFileContents(dir / "a.map", "new");
+  std::error_code ec = Replace(dir / "a.map", "new");
   ::CloseHandle(viewer);
   EXPECT_TRUE(ec);
   EXPECT_EQ(ec.category(), std::system_category());
@@ -101,7 +106,7 @@ TEST(ReplaceFileContentsWin32, AMapHeldOpenByAnotherProgramStaysWhole) {
   EXPECT_EQ(test::Listing(dir.path()), "a.map");
 
   // Once the viewer lets go, the same call succeeds and keeps no temporary file.
-  EXPECT_FALSE(ReplaceFileContents(dir / "a.map", "new"));
+  EXPECT_FALSE(Replace(dir / "a.map", "new"));
   EXPECT_EQ(ReadFile(dir / "a.map"), "new");
   EXPECT_EQ(test::Listing(dir.path()), "a.map");
 }
@@ -110,7 +115,7 @@ TEST(ReplaceFileContentsWin32, NamesUpToTheLongestAllowed) {
   TempDir dir;
   for (std::size_t length : {1, 200, 240, 251}) {
     const std::filesystem::path map = dir / (std::wstring(length, L'x') + L".map");
-    EXPECT_FALSE(ReplaceFileContents(map, "new")) << length;
+    EXPECT_FALSE(Replace(map, "new")) << length;
     EXPECT_EQ(ReadFile(map), "new") << length;
     std::filesystem::remove(map);
   }

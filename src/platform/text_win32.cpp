@@ -30,7 +30,9 @@ std::string SystemText(DWORD code) {
 
 }  // namespace
 
-std::string PathText(const std::filesystem::path& path) { return ToUtf8(path.native()); }
+std::string PathText(const std::filesystem::path& path) {
+  return ToUtf8(win32::WithoutExtendedPrefix(path.native()));
+}
 
 std::string ErrorText(const std::error_code& ec) {
   if (ec.category() == std::system_category()) return SystemText(static_cast<DWORD>(ec.value()));
