@@ -881,6 +881,27 @@ void StartWithPaths(const std::wstring& exe, const Folders& folders, const std::
   End(program);
 }
 
+// Map archives nest deeper than the 260 characters old Windows paths allowed. Windows cannot
+// start a program from such a folder, but the program, started with one, converts it.
+void StartWithDeepFolder(const std::wstring& exe, const Folders& folders,
+                         const std::wstring& karten) {
+  Phase("start with a folder deeper than 300 characters");
+  std::wstring deep = karten + L"\\Tief";
+  CreateDirectoryW(deep.c_str(), nullptr);
+  while (deep.size() <= 300) {
+    deep += L"\\" + std::wstring(40, L'x');
+    CreateDirectoryW(deep.c_str(), nullptr);
+  }
+  const Folders target = CopyExamples(folders, deep + L"\\Bl\u00e4tter", folders.kals);
+  Program program = Start(exe, karten, {target.work});
+  const Form form = ReadForm(program);
+  CheckText(form.Message(), target.work + L"\\", "the message line names the deep folder");
+  Press(form[ui::Command_konv]);
+  ExpectNoBox(AwaitRun(program), "no warning box for the deep folder");
+  CheckMapsAreGolden(target);
+  End(program);
+}
+
 // The shell's drop format: a DROPFILES header, then the names in UTF-16, each ended by a NUL,
 // and one more NUL at the end.
 std::string DropFiles(const std::vector<std::wstring>& paths) {
@@ -1213,6 +1234,7 @@ int Run(const std::wstring& exe_source, const Folders& source, const std::wstrin
   StopLongRun(program, form, folders, karten);
   ConvertEmptyFolder(exe_source, karten);
   StartWithPaths(exe, folders, karten);
+  StartWithDeepFolder(exe, folders, karten);
   EscapeAndCloseDuringRun(exe, folders, karten);
   CheckEnde(program, form);
 
