@@ -6,10 +6,10 @@
 #include <system_error>
 #include <vector>
 
+#include "cli/console_window.h"
 #include "cli/options.h"
 #include "control/batch.h"
 #include "control/kal_names.h"
-#include "control/window.h"
 #include "platform/files.h"
 #include "platform/text.h"
 #include "record/state.h"
@@ -21,34 +21,9 @@
 namespace kal2map {
 namespace {
 
-constexpr const char* kUsage = "Aufruf: kal2map-cli [--ext .EXT] [PFAD ...]";
-
-constexpr const char* kHelp =
-    "Wandelt Tivara-Kalibrierdateien (.kal) in OziExplorer-Kartendateien (.map) um.\n"
-    "Converts Tivara calibration files (.kal) into OziExplorer map files (.map).\n"
-    "\n"
-    "PFAD ist ein Ordner (alle .kal-Dateien darin) oder eine .kal-Datei; ohne PFAD\n"
-    "der aktuelle Ordner. Jede map-Datei entsteht neben ihrer kal-Datei.\n"
-    "\n"
-    "  --ext .EXT   Bild-Endung in der map-Datei ersetzen, z. B. --ext .png\n"
-    "  --help       diese Hilfe\n"
-    "  --version    Version anzeigen\n"
-    "\n"
-    "Rückgabewert: 0 alles umgewandelt, 1 mindestens eine Datei fehlgeschlagen,\n"
-    "2 falscher Aufruf.";
-
-// The command line's message line: every message goes to standard output as one line.
-class ConsoleWindow : public Window {
- public:
-  void Open() override {}
-  void SetMessageLine(const std::string& text) override { PrintLine(stdout, text); }
-};
-
-void PrintError(const std::string& text) { PrintLine(stderr, "kal2map-cli: " + text); }
-
 int UsageError(const std::string& text) {
-  PrintError(text);
-  PrintLine(stderr, kUsage);
+  PrintLine(stderr, "kal2map-cli: " + text);
+  PrintLine(stderr, UsageText());
   return 2;
 }
 
@@ -58,8 +33,8 @@ int RunCli(const std::vector<std::filesystem::path>& args) {
   Options options = ParseOptions(args);
   switch (options.action) {
     case Options::Action::kHelp:
-      PrintLine(stdout, kUsage);
-      PrintLine(stdout, kHelp);
+      PrintLine(stdout, UsageText());
+      PrintLine(stdout, HelpText());
       return 0;
     case Options::Action::kVersion:
       PrintLine(stdout, std::string("kal2map-cli ") + KAL2MAP_VERSION);
@@ -89,6 +64,7 @@ int RunCli(const std::vector<std::filesystem::path>& args) {
     }
   }
 
+  ConsoleWindow window;
   Plan plan;
   for (std::size_t i = 0; i < options.paths.size(); ++i) {
     if (is_folder[i]) {
@@ -100,10 +76,11 @@ int RunCli(const std::vector<std::filesystem::path>& args) {
   State state;
   InitState(state, ProgramFolder());
   state.BitmapExt = options.ext;
-  ConsoleWindow window;
+  state.CompleteMaps = options.complete;
   const RunReport report = ConvertPlan(state, window, plan);
+  window.ClearProgress();
   for (const auto& failure : report.failures) {
-    PrintError(PathText(failure.path) + ": " + ErrorText(failure.error));
+    PrintLine(stderr, "kal2map-cli: " + PathText(failure.path) + ": " + ErrorText(failure.error));
   }
   const bool failed = !report.ok();
   return failed ? 1 : 0;

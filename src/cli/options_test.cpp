@@ -13,6 +13,8 @@ TEST(ParseOptions, Words) {
     Action action;
     std::string ext;
     std::size_t paths;
+    bool recursive = false;
+    bool complete = false;
   };
   const Case cases[] = {
       {{}, Action::kConvert, "", 0},
@@ -24,8 +26,11 @@ TEST(ParseOptions, Words) {
       {{"-"}, Action::kConvert, "", 1},
       {{"a", "--help"}, Action::kHelp, "", 1},
       {{"--version"}, Action::kVersion, "", 0},
-      {{"-r", "a"}, Action::kConvert, "", 1},
-      {{"--recursive"}, Action::kConvert, "", 0},
+      {{"-r", "a"}, Action::kConvert, "", 1, true},
+      {{"--recursive"}, Action::kConvert, "", 0, true},
+      {{"--complete", "-r", "--ext=.png"}, Action::kConvert, ".png", 0, true, true},
+      {{"--", "--complete", "-r"}, Action::kConvert, "", 2},
+      {{"--complete=yes"}, Action::kUsageError, "", 0},
       {{"--ext"}, Action::kUsageError, "", 0},
       {{"--ext", "png"}, Action::kUsageError, "", 0},
       {{"--ext", "."}, Action::kUsageError, "", 0},
@@ -46,7 +51,21 @@ TEST(ParseOptions, Words) {
     }
     EXPECT_EQ(options.ext, c.ext) << args;
     EXPECT_EQ(options.paths.size(), c.paths) << args;
+    EXPECT_EQ(options.recursive, c.recursive) << args;
+    EXPECT_EQ(options.complete, c.complete) << args;
   }
+}
+
+// An option the parser takes but the help leaves out is one nobody finds.
+TEST(ParseOptions, HelpNamesEveryOptionTaken) {
+  const std::string help = HelpText();
+  for (const char* word :
+       {"-r", "--recursive", "--complete", "--ext", "-h", "--help", "--version"}) {
+    EXPECT_NE(ParseOptions({word, ".png"}).action, Action::kUsageError) << word;
+    EXPECT_NE(help.find(std::string(word) + (word[1] == '-' ? "" : ",")), std::string::npos)
+        << word;
+  }
+  EXPECT_NE(help.find("\n  --  "), std::string::npos);
 }
 }  // namespace
 }  // namespace kal2map
