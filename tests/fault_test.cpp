@@ -297,6 +297,66 @@ TEST(Faults, AFolderWithoutWriteAccessKeepsItsMaps) {
   EXPECT_TRUE(Snapshot(dir.path()) == before);
 }
 
+// Every folder and file below `root` open to everyone, so that an unprivileged run may write.
+void OpenToEveryone(const fs::path& root) {
+  fs::permissions(root, fs::perms::all);
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    if (entry.is_symlink() || !(entry.is_directory() || entry.is_regular_file())) continue;
+    fs::permissions(entry.path(), entry.is_directory() ? fs::perms::all : fs::perms(0666));
+  }
+}
+
+// One tree with what a user's disk can hold below a folder: a link back to the top, a pipe, a
+// folder nobody may read, a hidden folder, and (where this test may mount) the tree mounted
+// inside itself. The walk must visit each real folder once, depth first, never block on the
+// pipe, report the locked folder and convert everything else.
+TEST(Faults, RecursiveRunOverLoopsPipesMountsAndALockedFolder) {
+  TempDir dir;
+  for (const char* folder : {"a/b", "c/locked", ".hidden", "c/mount"}) {
+    fs::create_directories(dir / folder);
+  }
+  const std::pair<const char*, const char*> sheets[] = {
+      {"alpen", "zeit.kal"},    {"rio", "a/rio.kal"},      {"muenchen", "a/b/m.kal"},
+      {"alpen", "c/alpen.kal"}, {"rio", "c/locked/x.kal"}, {"rio", ".hidden/h.kal"}};
+  for (const auto& [example, path] : sheets)
+    fs::copy_file(kExamples / (example + std::string(".kal")), dir / path);
+  fs::create_directory_symlink("../..", dir / "a" / "b" / "up");
+  fs::create_symlink("../a", dir / "c" / "loop.kal");
+  ASSERT_EQ(::mkfifo((dir / "c" / "pipe.kal").c_str(), 0666), 0);
+  ASSERT_EQ(::mkfifo((dir / "a" / "pipe").c_str(), 0666), 0);
+  const bool mounted =
+      ::unshare(CLONE_NEWNS) == 0 &&
+      ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+      ::mount(dir.path().c_str(), (dir / "c" / "mount").c_str(), nullptr, MS_BIND, nullptr) == 0;
+  if (!mounted) std::printf("[   INFO   ] cannot bind-mount here; the tree holds no mount\n");
+  std::vector<std::string> prefix;
+  if (RunningAsRoot()) {
+    if (::access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "setpriv is missing";
+    OpenToEveryone(dir.path());
+    prefix = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+  }
+  ::chmod((dir / "c" / "locked").c_str(), 0);
+  struct Restore {
+    const TempDir& dir;
+    bool mounted;
+    ~Restore() {
+      ::chmod((dir / "c" / "locked").c_str(), 0755);
+      if (mounted) ::umount2((dir / "c" / "mount").c_str(), MNT_DETACH);
+    }
+  } restore{dir, mounted};
+
+  const Outcome run = RunCli(dir.path(), {"-r", "."}, "", prefix);
+  EXPECT_FALSE(run.timed_out);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out,
+            "./zeit.map wurde erstellt.\n./a/rio.map wurde erstellt.\n"
+            "./a/b/m.map wurde erstellt.\n./c/alpen.map wurde erstellt.\n");
+  EXPECT_EQ(run.err, "kal2map-cli: ./c/locked/: Zugriff verweigert\n");
+  EXPECT_EQ(ReadFile(dir / "a" / "b" / "m.map"), ReadFile(kExamples / "muenchen.map"));
+  EXPECT_EQ(Listing(dir / ".hidden"), "h.kal");
+  EXPECT_EQ(Listing(dir / "c"), "alpen.kal alpen.map locked loop.kal mount pipe.kal");
+}
+
 // A real full disk: a small tmpfs in a private mount namespace, filled up to a few pages.
 TEST(Faults, AFullDiskKeepsTheOldMapAndFreesTheSpace) {
   TempDir dir;
