@@ -3,9 +3,11 @@
 //   create:TEXT  creating a file whose path contains TEXT fails with EACCES
 //   full:TEXT    a file created with TEXT in its path takes 1000 bytes, then the disk is full
 //   vanish:PATH  PATH is deleted when the program closes its first folder listing
+//   slow:TEXT    opening a file whose path contains TEXT takes 20 ms longer, for long runs
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -20,7 +22,7 @@ constexpr int kMaxFd = 4096;
 long written_to_full[kMaxFd];  // bytes written per descriptor of a "full" file; -1 for others
 
 struct Fault {
-  const char* kind = nullptr;  // "create", "full" or "vanish"
+  const char* kind = nullptr;  // "create", "full", "vanish" or "slow"
   const char* text = nullptr;
 };
 
@@ -53,6 +55,10 @@ Fn Next(const char* name) {
 }
 
 int Opened(int fd, const char* path, int flags) {
+  if (fd >= 0 && Is("slow") && std::strstr(path, TheFault().text) != nullptr) {
+    const timespec delay{0, 20 * 1000 * 1000};
+    ::nanosleep(&delay, nullptr);
+  }
   if (fd >= 0 && fd < kMaxFd && (flags & O_CREAT) && Is("full") &&
       std::strstr(path, TheFault().text) != nullptr) {
     written_to_full[fd] = 0;

@@ -1,5 +1,6 @@
 #include "cli/console_window.h"
 
+#include "platform/interrupt.h"
 #include "platform/text.h"
 
 namespace kal2map {
@@ -17,6 +18,8 @@ void ConsoleWindow::ShowProgress(std::size_t done, std::size_t total,
   line_ = std::move(text);
   RewriteLine(stderr, line_);
 }
+
+bool ConsoleWindow::StopRequested() { return InterruptRequested(); }
 
 // The line goes where the progress line was, which is then drawn again below it, so that
 // neither is torn when both streams go to one terminal.

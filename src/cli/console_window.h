@@ -19,6 +19,8 @@ class ConsoleWindow : public Window {
   void Open() override {}
   void SetMessageLine(const std::string& text) override { Print(stdout, text); }
   void ShowProgress(std::size_t done, std::size_t total, const std::filesystem::path& map) override;
+  // After Ctrl+C, once CatchInterrupts has been called.
+  bool StopRequested() override;
 
   // Writes one line to `stream` below the progress line, which stays the last one.
   void Print(std::FILE* stream, const std::string& text);

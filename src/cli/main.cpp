@@ -11,6 +11,7 @@
 #include "control/batch.h"
 #include "control/kal_names.h"
 #include "platform/files.h"
+#include "platform/interrupt.h"
 #include "platform/text.h"
 #include "record/state.h"
 
@@ -77,11 +78,17 @@ int RunCli(const std::vector<std::filesystem::path>& args) {
   InitState(state, ProgramFolder());
   state.BitmapExt = options.ext;
   state.CompleteMaps = options.complete;
+  // Only now: until the first map is written, an interrupt has nothing to leave half done.
+  CatchInterrupts();
   const RunReport report = ConvertPlan(state, window, plan);
   window.ClearProgress();
   for (const auto& failure : report.failures) {
     PrintLine(stderr, "kal2map-cli: " + PathText(failure.path) + ": " + ErrorText(failure.error));
   }
+  // A run that an interrupt stopped ends as if by the interrupt; one that finished all the same
+  // reports normally.
+  std::fflush(stdout);
+  if (report.stopped) EndAsInterrupted();
   const bool failed = !report.ok();
   return failed ? 1 : 0;
 }
