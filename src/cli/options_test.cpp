@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
+#include "test_util.h"
+
 namespace kal2map {
 namespace {
 
@@ -56,16 +60,42 @@ TEST(ParseOptions, Words) {
   }
 }
 
-// An option the parser takes but the help leaves out is one nobody finds.
-TEST(ParseOptions, HelpNamesEveryOptionTaken) {
-  const std::string help = HelpText();
-  for (const char* word :
-       {"-r", "--recursive", "--complete", "--ext", "-h", "--help", "--version"}) {
-    EXPECT_NE(ParseOptions({word, ".png"}).action, Action::kUsageError) << word;
-    EXPECT_NE(help.find(std::string(word) + (word[1] == '-' ? "" : ",")), std::string::npos)
-        << word;
+// Whether the manual page has an item (".TP", then the item's words) that names `word`.
+bool HasItem(const std::string& manual, const std::string& word) {
+  std::istringstream lines(manual);
+  std::string previous;
+  for (std::string line; std::getline(lines, line); previous = line) {
+    if (previous != ".TP") continue;
+    std::istringstream tokens(line);
+    for (std::string token; tokens >> token;) {
+      if (token == word) return true;
+    }
   }
-  EXPECT_NE(help.find("\n  --  "), std::string::npos);
+  return false;
 }
+
+// The options --help lists are the ones the parser takes, and the manual page describes each.
+TEST(ParseOptions, HelpAndManualPageNameEveryOption) {
+  std::vector<std::string> words;  // from the lines "  -r, --recursive  ..."
+  std::istringstream help(HelpText());
+  for (std::string line; std::getline(help, line);) {
+    if (line.rfind("  -", 0) != 0) continue;
+    std::istringstream tokens(line);
+    for (std::string word; tokens >> word && word[0] == '-';) {
+      if (word.back() == ',') word.pop_back();
+      words.push_back(word);
+    }
+  }
+  EXPECT_EQ(words, (std::vector<std::string>{"-r", "--recursive", "--complete", "--ext", "-h",
+                                             "--help", "--version", "--"}));
+  const std::string manual = test::ReadFile(KAL2MAP_MANUAL_PAGE);
+  for (const std::string& word : words) {
+    EXPECT_NE(ParseOptions({word, ".png"}).action, Action::kUsageError) << word;
+    std::string roff;  // a minus sign is written "\-" in roff
+    for (char c : word) roff += c == '-' ? "\\-" : std::string(1, c);
+    EXPECT_TRUE(HasItem(manual, roff)) << word;
+  }
+}
+
 }  // namespace
 }  // namespace kal2map
