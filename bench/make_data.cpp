@@ -1,5 +1,7 @@
-// kal2map_bench_data folder DIR COUNT POINTS   COUNT sheets with POINTS points each in DIR
-// kal2map_bench_data file PATH MEGABYTES        one calibration file of that size
+// kal2map_bench_data folder DIR COUNT POINTS          COUNT sheets with POINTS points each in DIR
+// kal2map_bench_data tree DIR COUNT FOLDERS POINTS    the same spread over FOLDERS folders, in
+//                                                     groups of ten below DIR (DIR/gebiet1/ordner3)
+// kal2map_bench_data file PATH MEGABYTES              one calibration file of that size
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -18,8 +20,22 @@ bool Write(const std::filesystem::path& path, const std::string& bytes) {
 }
 
 int Usage() {
-  std::fputs("usage: kal2map_bench_data folder DIR COUNT POINTS | file PATH MEGABYTES\n", stderr);
+  std::fputs(
+      "usage: kal2map_bench_data folder DIR COUNT POINTS | tree DIR COUNT FOLDERS POINTS | "
+      "file PATH MEGABYTES\n",
+      stderr);
   return 2;
+}
+
+// Sheets `first` to `first + count - 1` in `folder`.
+bool WriteSheets(const std::filesystem::path& folder, int first, int count, int points) {
+  std::filesystem::create_directories(folder);
+  for (int sheet = first; sheet < first + count; ++sheet) {
+    char name[32];
+    std::snprintf(name, sizeof name, "blatt%05d.kal", sheet);
+    if (!Write(folder / name, kal2map::bench::KalSheet(sheet, points))) return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -29,13 +45,19 @@ int main(int argc, char** argv) {
   const std::string_view what = argv[1];
   const std::filesystem::path target = argv[2];
   if (what == "folder" && argc == 5) {
-    std::filesystem::create_directories(target);
+    return WriteSheets(target, 1, std::atoi(argv[3]), std::atoi(argv[4])) ? 0 : 1;
+  }
+  if (what == "tree" && argc == 6) {
     const int count = std::atoi(argv[3]);
-    const int points = std::atoi(argv[4]);
-    for (int sheet = 1; sheet <= count; ++sheet) {
-      char name[32];
-      std::snprintf(name, sizeof name, "blatt%05d.kal", sheet);
-      if (!Write(target / name, kal2map::bench::KalSheet(sheet, points))) return 1;
+    const int folders = std::atoi(argv[4]);
+    if (folders < 1) return Usage();
+    int first = 1;
+    for (int f = 0; f < folders; ++f) {
+      const int here = count / folders + (f < count % folders ? 1 : 0);
+      const std::filesystem::path folder = target / ("gebiet" + std::to_string(f / 10 + 1)) /
+                                           ("ordner" + std::to_string(f % 10 + 1));
+      if (!WriteSheets(folder, first, here, std::atoi(argv[5]))) return 1;
+      first += here;
     }
     return 0;
   }
