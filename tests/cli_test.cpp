@@ -97,39 +97,6 @@ TEST(Cli, NamesInAnyScript) {
   EXPECT_NE(ReadFile(dir / U8("Ελλάδα.map")).find("\r\na.png\r\n"), std::string::npos);
 }
 
-// With -r a folder's own files come first, then each subfolder in name order, depth first;
-// hidden folders are left out. Without -r only the folder itself.
-TEST(Cli, RecursiveConvertsSubfoldersDepthFirstInNameOrder) {
-  TempDir dir;
-#ifdef _WIN32
-  const std::string hidden = "versteckt";
-#else
-  const std::string hidden = ".versteckt";
-#endif
-  for (const std::string& name : std::vector<std::string>{
-           "b/z.kal", "b/a/y.kal", "a/x.kal", "top.kal", "a/b/c/d.kal", hidden + "/h.kal"}) {
-    std::filesystem::create_directories((dir / name).parent_path());
-    WriteFile(dir / name, kKal);
-  }
-#ifdef _WIN32
-  test::SetAttributes(dir / hidden, FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN);
-#endif
-  const auto created = [](std::vector<std::string> maps) {
-    std::string lines;
-    for (std::string& map : maps) {
-      std::replace(map.begin(), map.end(), '/', kSep[0]);
-      lines += "." + kSep + map + " wurde erstellt.\n";
-    }
-    return lines;
-  };
-  const Outcome flat = RunCli(dir, {"."});
-  EXPECT_EQ(flat.out, created({"top.map"}));
-  const Outcome deep = RunCli(dir, {"--recursive", "."});
-  EXPECT_EQ(deep.status, 0) << deep.err;
-  EXPECT_EQ(deep.out, created({"top.map", "a/x.map", "a/b/c/d.map", "b/z.map", "b/a/y.map"}));
-  EXPECT_EQ(Listing(dir / hidden), "h.kal");
-}
-
 TEST(Cli, UsageErrorsWriteNothing) {
   const std::pair<std::vector<std::string>, std::string> cases[] = {
       {{"--ext", "png", "."}, "kal2map-cli: ungültige Endung"},
