@@ -6,10 +6,12 @@
 //   fsync:EIO, fsync-folder:EIO, fsync-folder:EINVAL   flushing any file (folder) fails so
 //   log:FILE     appends "write" (to a file the program opened), "fsync", "fsync folder" and
 //                "rename TO" to FILE for each such call, in order
+//   slow:TEXT    opening a file whose path contains TEXT takes 20 ms longer, for long runs
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -69,6 +71,10 @@ void Log(const char* call, const char* path = nullptr) {
 }
 
 int Opened(int fd, const char* path, int flags) {
+  if (fd >= 0 && Is("slow") && std::strstr(path, TheFault().text) != nullptr) {
+    const timespec delay{0, 20 * 1000 * 1000};
+    ::nanosleep(&delay, nullptr);
+  }
   if (fd >= 0 && fd < kMaxFd && (flags & O_CREAT) && Is("full") &&
       std::strstr(path, TheFault().text) != nullptr) {
     written_to_full[fd] = 0;

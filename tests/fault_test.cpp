@@ -38,20 +38,25 @@ using test::WriteFile;
 const fs::path kExamples = KAL2MAP_EXAMPLES;
 constexpr bool kSanitized = KAL2MAP_SANITIZED;  // slower, and the allocator keeps freed memory
 
+// Hands `fault` to the shim preloaded into every program run with these options.
+RunOptions WithFault(const std::string& fault) {
+  RunOptions options;
+  if (fault.empty()) return options;
+  options.env.push_back(std::string("LD_PRELOAD=") + KAL2MAP_FAULT_SHIM);
+  options.env.push_back("KAL2MAP_FAULT=" + fault);
+  // The shim must come before the sanitizer runtime to see the program's calls.
+  const char* asan = std::getenv("ASAN_OPTIONS");
+  options.env.push_back("ASAN_OPTIONS=" + std::string(asan ? asan : "") +
+                        ":verify_asan_link_order=0");
+  return options;
+}
+
 // kal2map-cli with `fault` handed to the preloaded shim, and `prefix` in front (to drop
 // privileges).
 Outcome RunCli(const fs::path& cwd, const std::vector<std::string>& args, const std::string& fault,
                const std::vector<std::string>& prefix = {}) {
-  RunOptions options;
+  RunOptions options = WithFault(fault);
   options.prefix = prefix;
-  if (!fault.empty()) {
-    options.env.push_back(std::string("LD_PRELOAD=") + KAL2MAP_FAULT_SHIM);
-    options.env.push_back("KAL2MAP_FAULT=" + fault);
-    // The shim must come before the sanitizer runtime to see the program's calls.
-    const char* asan = std::getenv("ASAN_OPTIONS");
-    options.env.push_back("ASAN_OPTIONS=" + std::string(asan ? asan : "") +
-                          ":verify_asan_link_order=0");
-  }
   return test::RunCli(cwd, args, options);
 }
 
@@ -329,6 +334,145 @@ TEST(Faults, AFolderWithoutWriteAccessKeepsItsMaps) {
             "kal2map-cli: ./alpen.map: Zugriff verweigert\n"
             "kal2map-cli: ./rio.map: Zugriff verweigert\n");
   EXPECT_TRUE(Snapshot(dir.path()) == before);
+}
+
+// One tree with what a user's disk can hold below a folder: a link back to the top, pipes, a
+// folder nobody may read, a hidden folder, and (where this test may mount) the tree mounted
+// inside itself. The walk must visit each real folder once, depth first, never block on a
+// pipe, report the locked folder and convert everything else.
+TEST(Faults, RecursiveRunOverLoopsPipesMountsAndALockedFolder) {
+  TempDir dir;
+  for (const char* folder : {"a/b", "c/locked", ".hidden", "c/mount"}) {
+    fs::create_directories(dir / folder);
+  }
+  for (const char* sheet : {"zeit", "a/rio", "a/b/m", "c/alpen", "c/locked/x", ".hidden/h"}) {
+    fs::copy_file(kExamples / "muenchen.kal", dir / (sheet + std::string(".kal")));
+  }
+  fs::create_directory_symlink("../..", dir / "a" / "b" / "up");
+  fs::create_symlink("../a", dir / "c" / "loop.kal");
+  ASSERT_EQ(::mkfifo((dir / "c" / "pipe.kal").c_str(), 0666), 0);
+  struct Mount {
+    fs::path at;
+    bool made =
+        ::unshare(CLONE_NEWNS) == 0 &&
+        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+        ::mount(at.parent_path().parent_path().c_str(), at.c_str(), nullptr, MS_BIND, nullptr) == 0;
+    ~Mount() { made&& ::umount2(at.c_str(), MNT_DETACH); }
+  } mount{dir / "c" / "mount"};
+  if (!mount.made) std::printf("[   INFO   ] cannot bind-mount here; the tree holds no mount\n");
+  std::vector<std::string> prefix;  // root may read anything: run as "nobody"
+  if (RunningAsRoot()) {
+    if (::access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "setpriv is missing";
+    for (const char* folder : {"", "a", "a/b", "c"}) fs::permissions(dir / folder, fs::perms::all);
+    prefix = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+  }
+  fs::permissions(dir / "c" / "locked", fs::perms::none);
+
+  const Outcome run = RunCli(dir.path(), {"-r", "."}, "", prefix);
+  EXPECT_FALSE(run.timed_out);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out,
+            "./zeit.map wurde erstellt.\n./a/rio.map wurde erstellt.\n"
+            "./a/b/m.map wurde erstellt.\n./c/alpen.map wurde erstellt.\n");
+  EXPECT_EQ(run.err, "kal2map-cli: ./c/locked/: Zugriff verweigert\n");
+  EXPECT_EQ(ReadFile(dir / "a" / "b" / "m.map"), ReadFile(kExamples / "muenchen.map"));
+}
+
+// What an 80-column terminal shows at the end, without trailing blanks and empty rows. Only
+// text, CR, LF and "erase to the end of the line" may reach it, and no row the last column.
+std::string Screen(std::string_view bytes) {
+  std::vector<std::string> rows(1);
+  std::size_t row = 0, column = 0;  // a byte a column: the names here are ASCII
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(bytes[i]);
+    if (c == '\r') {
+      column = 0;
+    } else if (c == '\n') {
+      if (++row == rows.size()) rows.emplace_back();
+    } else if (bytes.substr(i, 3) == "\x1b[K") {
+      rows[row].resize(std::min(rows[row].size(), column));
+      i += 2;
+    } else if (c < 0x20 || c == 0x7F || column >= 79) {
+      ADD_FAILURE() << "control character " << int{c} << " or a line too long";
+    } else {
+      if (rows[row].size() <= column) rows[row].resize(column + 1, ' ');
+      rows[row][column++] = static_cast<char>(c);
+    }
+  }
+  std::string screen;
+  for (std::string& text : rows) screen += text.erase(text.find_last_not_of(' ') + 1) + "\n";
+  return screen.erase(screen.find_last_not_of('\n') + 1);
+}
+
+// Standard error on a terminal (from `script`), standard output there too or in a file.
+TEST(Faults, ProgressOnATerminalOnlyInLongRunsAndNoLineTorn) {
+  struct Case {
+    const char* what;
+    std::string folder;  // holds the sheets, below the folder converted with -r
+    std::string fault;   // "slow:.kal" adds 20 ms to each sheet: a run of more than a second
+    bool out_on_terminal, protect_first, interrupt;  // first map write-protected; Ctrl+C at 1.3 s
+  };
+  const Case cases[] = {
+      {"short run: the same bytes as without a terminal", "", "", true, false, false},
+      {"output to a file, control characters in names", "a\x1b]0;x\x07\nb\x1b[2J/", "slow:.kal",
+       false, false, false},
+      {"output and a failure on the same terminal", "", "slow:.kal", true, true, false},
+      // Each temporary file stays open 20 ms, so Ctrl+C usually comes while one exists.
+      {"Ctrl+C leaves whole maps only", "", "slow:.tmp", false, false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir, capture;
+    fs::create_directories(dir / c.folder);
+    std::string lines;  // what standard output and error say, in order
+    const int sheets = c.fault.empty() ? 3 : 80;
+    for (int i = 0; i < sheets; ++i) {
+      const std::string name = c.folder + "s" + std::to_string(100 + i);
+      fs::copy_file(kExamples / "alpen.kal", dir / (name + ".kal"));
+      if (i > 0 || !c.protect_first) lines += "./" + name + ".map wurde erstellt.\n";
+    }
+    if (c.protect_first) {
+      WriteFile(dir / "s100.map", "old");
+      fs::permissions(dir / "s100.map", fs::perms::owner_read);
+      lines += "kal2map-cli: ./s100.map: Datei ist schreibgeschützt\n";
+    }
+    std::string command = "exec '" + fs::absolute(KAL2MAP_CLI).string() + "' -r .";
+    if (!c.out_on_terminal) command += " >" + (capture / "out").string();
+    if (c.interrupt) command = "(sleep 1.3; kill -INT $$) & " + command;
+    RunOptions options = WithFault(c.fault);
+    options.env.push_back("TERM=xterm");
+    const Outcome run =
+        test::RunProgram("/usr/bin/script", dir.path(), {"-qfec", command, "/dev/null"}, options);
+    const std::string out = c.out_on_terminal ? "" : ReadFile(capture / "out");
+    std::size_t draws = 0;  // of the progress line
+    for (auto at = run.out.find(" von "); at != std::string::npos;
+         at = run.out.find(" von ", at + 1)) {
+      ++draws;
+    }
+    EXPECT_EQ(draws > 0, !c.fault.empty());
+    if (!c.out_on_terminal) {
+      EXPECT_LE(draws, 10 * run.seconds);
+    }
+    if (c.interrupt) {
+      // Ended as by the signal, after the maps it names; no temporary file left.
+      EXPECT_EQ(run.status, 128 + SIGINT);
+      const auto written = std::count(out.begin(), out.end(), '\n') - 1;  // then the count
+      EXPECT_TRUE(written > 0 && written < sheets) << out;
+      std::size_t end = 0;
+      for (long k = 0; k < written && k < sheets; ++k) end = lines.find('\n', end) + 1;
+      EXPECT_EQ(out, lines.substr(0, end) + "Abgebrochen: " + std::to_string(written) +
+                         " map-Dateien erstellt.\n");
+      EXPECT_EQ(Listing(dir.path()).find(".tmp"), std::string::npos);
+    } else {
+      EXPECT_EQ(run.status, c.protect_first ? 1 : 0);
+      EXPECT_EQ(out, c.out_on_terminal ? "" : lines);
+    }
+    if (c.fault.empty()) {
+      EXPECT_EQ(run.out.find('\x1b'), std::string::npos);
+    }
+    EXPECT_EQ(Screen(run.out),
+              c.out_on_terminal && !c.interrupt ? lines.substr(0, lines.size() - 1) : "");
+  }
 }
 
 // A real full disk: a small tmpfs in a private mount namespace, filled up to a few pages.

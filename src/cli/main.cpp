@@ -6,11 +6,12 @@
 #include <system_error>
 #include <vector>
 
+#include "cli/console_window.h"
 #include "cli/options.h"
 #include "control/batch.h"
 #include "control/kal_names.h"
-#include "control/window.h"
 #include "platform/files.h"
+#include "platform/interrupt.h"
 #include "platform/text.h"
 #include "record/state.h"
 
@@ -21,34 +22,9 @@
 namespace kal2map {
 namespace {
 
-constexpr const char* kUsage = "Aufruf: kal2map-cli [--ext .EXT] [PFAD ...]";
-
-constexpr const char* kHelp =
-    "Wandelt Tivara-Kalibrierdateien (.kal) in OziExplorer-Kartendateien (.map) um.\n"
-    "Converts Tivara calibration files (.kal) into OziExplorer map files (.map).\n"
-    "\n"
-    "PFAD ist ein Ordner (alle .kal-Dateien darin) oder eine .kal-Datei; ohne PFAD\n"
-    "der aktuelle Ordner. Jede map-Datei entsteht neben ihrer kal-Datei.\n"
-    "\n"
-    "  --ext .EXT   Bild-Endung in der map-Datei ersetzen, z. B. --ext .png\n"
-    "  --help       diese Hilfe\n"
-    "  --version    Version anzeigen\n"
-    "\n"
-    "Rückgabewert: 0 alles umgewandelt, 1 mindestens eine Datei fehlgeschlagen,\n"
-    "2 falscher Aufruf.";
-
-// The command line's message line: every message goes to standard output as one line.
-class ConsoleWindow : public Window {
- public:
-  void Open() override {}
-  void SetMessageLine(const std::string& text) override { PrintLine(stdout, text); }
-};
-
-void PrintError(const std::string& text) { PrintLine(stderr, "kal2map-cli: " + text); }
-
 int UsageError(const std::string& text) {
-  PrintError(text);
-  PrintLine(stderr, kUsage);
+  PrintLine(stderr, "kal2map-cli: " + text);
+  PrintLine(stderr, UsageText());
   return 2;
 }
 
@@ -58,8 +34,8 @@ int RunCli(const std::vector<std::filesystem::path>& args) {
   Options options = ParseOptions(args);
   switch (options.action) {
     case Options::Action::kHelp:
-      PrintLine(stdout, kUsage);
-      PrintLine(stdout, kHelp);
+      PrintLine(stdout, UsageText());
+      PrintLine(stdout, HelpText());
       return 0;
     case Options::Action::kVersion:
       PrintLine(stdout, std::string("kal2map-cli ") + KAL2MAP_VERSION);
@@ -83,6 +59,7 @@ int RunCli(const std::vector<std::filesystem::path>& args) {
     is_folder.push_back(kind == PathKind::kFolder);
   }
 
+  ConsoleWindow window;
   Plan plan;
   for (std::size_t i = 0; i < options.paths.size(); ++i) {
     if (is_folder[i]) {
@@ -95,15 +72,21 @@ int RunCli(const std::vector<std::filesystem::path>& args) {
   InitState(state, ProgramFolder());
   state.BitmapExt = options.ext;
   state.CompleteMaps = options.complete;
-  ConsoleWindow window;
+  // Only now: until the first map is written, an interrupt has nothing to leave half done.
+  CatchInterrupts();
   const RunReport report = ConvertPlan(state, window, plan);
+  window.ClearProgress();
   for (const auto& failure : report.failures) {
-    PrintError(PathText(failure.path) + ": " + ErrorText(failure.error));
+    PrintLine(stderr, "kal2map-cli: " + PathText(failure.path) + ": " + ErrorText(failure.error));
   }
   // Warnings leave the exit status alone: their maps were written.
   for (const auto& warning : report.warnings) {
-    PrintError("Warnung: " + PathText(warning.kal) + ": " + warning.text);
+    PrintLine(stderr, "kal2map-cli: Warnung: " + PathText(warning.kal) + ": " + warning.text);
   }
+  // A run that an interrupt stopped ends as if by the interrupt; one that finished all the same
+  // reports normally.
+  std::fflush(stdout);
+  if (report.stopped) EndAsInterrupted();
   const bool failed = !report.ok();
   return failed ? 1 : 0;
 }

@@ -28,6 +28,31 @@ Options UsageError(std::string message) {
 
 }  // namespace
 
+const char* UsageText() { return "Aufruf: kal2map-cli [-r] [--complete] [--ext .EXT] [PFAD ...]"; }
+
+const char* HelpText() {
+  return "Wandelt Tivara-Kalibrierdateien (.kal) in OziExplorer-Kartendateien (.map) um.\n"
+         "Converts Tivara calibration files (.kal) into OziExplorer map files (.map).\n"
+         "\n"
+         "PFAD ist ein Ordner (alle .kal-Dateien darin) oder eine .kal-Datei; ohne PFAD\n"
+         "der aktuelle Ordner. Jede map-Datei entsteht neben ihrer kal-Datei.\n"
+         "\n"
+         "  -r, --recursive  auch alle Unterordner, jeden Ordner vor seinen Unterordnern,\n"
+         "                   diese in Namensfolge; ohne Verknüpfungen, Einhängepunkte\n"
+         "                   und versteckte Ordner\n"
+         "  --complete       Vollständige map-Dateien: Kartenrand (MMPXY/MMPLL),\n"
+         "                   Maßstab (MM1B) und Bildgröße (IWH) anhängen\n"
+         "  --ext .EXT       Bild-Endung in der map-Datei ersetzen, z. B. --ext .png\n"
+         "  -h, --help       diese Hilfe\n"
+         "  --version        Version anzeigen\n"
+         "  --               alle folgenden Wörter sind Pfade, auch wenn sie mit - beginnen\n"
+         "\n"
+         "Dauert ein Lauf länger als eine Sekunde, zeigt ein Terminal den Fortschritt.\n"
+         "\n"
+         "Rückgabewert: 0 alles umgewandelt, 1 mindestens eine Datei fehlgeschlagen,\n"
+         "2 falscher Aufruf.";
+}
+
 bool IsValidExtension(const std::filesystem::path& ext) {
   const String& text = ext.native();
   if (text.size() < 2 || text.size() > 11 || text[0] != '.') return false;

@@ -10,8 +10,8 @@ struct Options {
   enum class Action { kConvert, kHelp, kVersion, kUsageError };
   Action action = Action::kConvert;
   std::string ext;                           // empty: keep the image's own extension
-  bool recursive = false;
-  bool complete = false;  // border, scale and image size after the fixed lines                    // also the calibration files of every subfolder
+  bool recursive = false;                    // also the calibration files of every subfolder
+  bool complete = false;                     // maps with border, scale and image size lines
   std::vector<std::filesystem::path> paths;  // folders and .kal files, in the order given
   std::string error;                         // German, for kUsageError
 };
@@ -19,6 +19,11 @@ struct Options {
 // Reads the command line (without the program name). Checks the words only; whether the
 // paths exist is checked before anything is converted.
 Options ParseOptions(const std::vector<std::filesystem::path>& args);
+
+// The one-line synopsis shown with --help and after a usage error.
+const char* UsageText();
+// What --help prints after the synopsis: every option the parser takes.
+const char* HelpText();
 
 // ".EXT" with 1 to 10 ASCII letters or digits.
 bool IsValidExtension(const std::filesystem::path& ext);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "test_util.h"
+
 namespace kal2map {
 namespace {
 
@@ -13,6 +15,8 @@ TEST(ParseOptions, Words) {
     Action action;
     std::string ext;
     std::size_t paths;
+    bool recursive = false;
+    bool complete = false;
   };
   const Case cases[] = {
       {{}, Action::kConvert, "", 0},
@@ -24,8 +28,11 @@ TEST(ParseOptions, Words) {
       {{"-"}, Action::kConvert, "", 1},
       {{"a", "--help"}, Action::kHelp, "", 1},
       {{"--version"}, Action::kVersion, "", 0},
-      {{"-r", "a"}, Action::kConvert, "", 1},
-      {{"--recursive"}, Action::kConvert, "", 0},
+      {{"-r", "a"}, Action::kConvert, "", 1, true},
+      {{"--recursive"}, Action::kConvert, "", 0, true},
+      {{"--complete", "-r", "--ext=.png"}, Action::kConvert, ".png", 0, true, true},
+      {{"--", "--complete", "-r"}, Action::kConvert, "", 2},
+      {{"--complete=yes"}, Action::kUsageError, "", 0},
       {{"--ext"}, Action::kUsageError, "", 0},
       {{"--ext", "png"}, Action::kUsageError, "", 0},
       {{"--ext", "."}, Action::kUsageError, "", 0},
@@ -46,7 +53,28 @@ TEST(ParseOptions, Words) {
     }
     EXPECT_EQ(options.ext, c.ext) << args;
     EXPECT_EQ(options.paths.size(), c.paths) << args;
+    EXPECT_EQ(options.recursive, c.recursive) << args;
+    EXPECT_EQ(options.complete, c.complete) << args;
   }
 }
+
+// Each option is taken by the parser and named by --help and the manual page (where a minus
+// sign is written "\-").
+TEST(ParseOptions, HelpAndManualPageNameEveryOption) {
+  const std::string help = HelpText(), manual = test::ReadFile(KAL2MAP_MANUAL_PAGE);
+  const auto names = [](const std::string& text, const std::string& word) {
+    return text.find(" " + word + " ") != std::string::npos ||
+           text.find(" " + word + ",") != std::string::npos ||
+           text.find(" " + word + "\n") != std::string::npos;
+  };
+  for (const std::string word :
+       {"-r", "--recursive", "--complete", "--ext", "-h", "--help", "--version", "--"}) {
+    EXPECT_NE(ParseOptions({word, ".png"}).action, Action::kUsageError) << word;
+    std::string roff;
+    for (char c : word) roff += c == '-' ? "\\-" : std::string(1, c);
+    EXPECT_TRUE(names(help, word) && names(manual, roff)) << word;
+  }
+}
+
 }  // namespace
 }  // namespace kal2map

@@ -150,7 +150,7 @@ TEST_F(BatchTest, SubfoldersAreVisitedDepthFirstInNameOrder) {
     WriteFile(dir / name, kKarte);
   }
 #ifdef _WIN32
-  // Windows hides by attribute, not by name.
+  // Windows hides a folder by its attribute; a leading "." is an ordinary name there.
   test::SetAttributes(dir / ".hidden", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN);
 #else
   std::filesystem::create_directory_symlink(dir.path(), dir / "b" / "loop");

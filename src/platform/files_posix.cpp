@@ -1,6 +1,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -40,6 +41,26 @@ std::filesystem::path TemporaryNameFor(const std::filesystem::path& path) {
   return path.parent_path() / name;
 }
 
+// Whether the subfolder `name` of the open folder `dir_fd` is where another file system, or
+// another view of one, is mounted. A bind mount keeps the device number, so Linux's own mark
+// for the root of a mount is asked first; where the kernel has none (before 5.8), a device
+// that differs from `parent`'s is the sign. Automounts are not triggered.
+bool IsMountPoint(int dir_fd, const char* name, const struct stat* parent) {
+#ifdef STATX_ATTR_MOUNT_ROOT
+  struct statx stx;
+  if (::statx(dir_fd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE, &stx) == 0) {
+    if (stx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) {
+      return (stx.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+    }
+    return parent != nullptr && makedev(stx.stx_dev_major, stx.stx_dev_minor) != parent->st_dev;
+  }
+#endif
+  struct stat st;
+  return parent != nullptr &&
+         ::fstatat(dir_fd, name, &st, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT) == 0 &&
+         st.st_dev != parent->st_dev;
+}
+
 }  // namespace
 
 int CompareFileNames(NativeName a, NativeName b) { return a.compare(b); }
@@ -71,7 +92,6 @@ FolderListing ListFolder(const std::filesystem::path& folder,
     ec = LastError();
     return listing;
   }
-  // A subfolder on another device is a mount point, which the walk does not enter.
   struct stat self;
   const bool know_device = ::fstat(::dirfd(dir), &self) == 0;
   for (;;) {
@@ -97,10 +117,9 @@ FolderListing ListFolder(const std::filesystem::path& folder,
       }
     }
     if (type == DT_DIR) {
-      struct stat st;
-      if (name.front() == '.') continue;
-      if (know_device && ::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-          st.st_dev != self.st_dev) {
+      // A mount point is not entered: a bind mount can show a folder inside itself.
+      if (name.front() == '.' ||
+          IsMountPoint(::dirfd(dir), entry->d_name, know_device ? &self : nullptr)) {
         continue;
       }
       listing.folders.emplace_back(name);

@@ -28,6 +28,28 @@ std::string SystemText(DWORD code) {
   return ToUtf8(text);
 }
 
+HANDLE HandleOf(std::FILE* stream) {
+  return reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(stream)));
+}
+
+bool IsConsole(HANDLE handle) {
+  DWORD mode = 0;
+  return handle != INVALID_HANDLE_VALUE && handle != nullptr && ::GetConsoleMode(handle, &mode);
+}
+
+// Writes all of `text` to the console `handle`; false when the console takes no more.
+bool WriteConsoleText(HANDLE handle, std::wstring_view text) {
+  while (!text.empty()) {
+    DWORD written = 0;
+    if (!::WriteConsoleW(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
+        written == 0) {
+      return false;
+    }
+    text.remove_prefix(written);
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string PathText(const std::filesystem::path& path) {
@@ -48,27 +70,43 @@ std::string ErrorText(const std::error_code& ec) {
 // systems and scripts need not care where they run.
 void PrintLine(std::FILE* stream, std::string_view utf8) {
   std::fflush(stream);
-  const HANDLE handle = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(stream)));
+  const HANDLE handle = HandleOf(stream);
   if (handle == INVALID_HANDLE_VALUE || handle == nullptr) return;
-  DWORD mode = 0;
-  if (::GetConsoleMode(handle, &mode) != 0) {
-    std::wstring wide = ToWide(utf8) + L"\r\n";
-    std::wstring_view rest = wide;
-    while (!rest.empty()) {
-      DWORD written = 0;
-      if (!::WriteConsoleW(handle, rest.data(), static_cast<DWORD>(rest.size()), &written,
-                           nullptr) ||
-          written == 0) {
-        return;
-      }
-      rest.remove_prefix(written);
-    }
+  if (IsConsole(handle)) {
+    WriteConsoleText(handle, ToWide(utf8) + L"\r\n");
     return;
   }
   std::string line(utf8);
   line += '\n';
   // A closed pipe: nobody reads the message any more.
   win32::WriteAll(handle, line);
+}
+
+bool IsTerminal(std::FILE* stream) { return IsConsole(HandleOf(stream)); }
+
+std::size_t TerminalColumns(std::FILE* stream) {
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  if (!::GetConsoleScreenBufferInfo(HandleOf(stream), &info) || info.dwSize.X <= 0) return 0;
+  return static_cast<std::size_t>(info.dwSize.X);
+}
+
+// Through the console's own functions rather than escape sequences, which consoles before
+// Windows 10 show as text: the cursor to the row's start, the text, blanks to the row's end.
+void RewriteLine(std::FILE* stream, std::string_view utf8) {
+  std::fflush(stream);
+  const HANDLE handle = HandleOf(stream);
+  CONSOLE_SCREEN_BUFFER_INFO before;
+  if (!::GetConsoleScreenBufferInfo(handle, &before)) return;
+  const COORD start{0, before.dwCursorPosition.Y};
+  if (!::SetConsoleCursorPosition(handle, start) || !WriteConsoleText(handle, ToWide(utf8))) {
+    return;
+  }
+  CONSOLE_SCREEN_BUFFER_INFO after;
+  if (!::GetConsoleScreenBufferInfo(handle, &after) || after.dwCursorPosition.Y != start.Y) return;
+  const DWORD rest = static_cast<DWORD>(after.dwSize.X - after.dwCursorPosition.X);
+  DWORD done = 0;
+  ::FillConsoleOutputCharacterW(handle, L' ', rest, after.dwCursorPosition, &done);
+  ::FillConsoleOutputAttribute(handle, before.wAttributes, rest, after.dwCursorPosition, &done);
 }
 
 }  // namespace kal2map
