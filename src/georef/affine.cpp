@@ -4,6 +4,45 @@
 
 namespace kal2map {
 
+void AffineSums::Add(const AffineSample& s, double weight) {
+  const double u = s.u - origin_.u, v = s.v - origin_.v, p = s.p - origin_.p, q = s.q - origin_.q;
+  n_ += weight;
+  u_ += weight * u;
+  v_ += weight * v;
+  p_ += weight * p;
+  q_ += weight * q;
+  uu_ += weight * u * u;
+  uv_ += weight * u * v;
+  vv_ += weight * v * v;
+  up_ += weight * u * p;
+  vp_ += weight * v * p;
+  uq_ += weight * u * q;
+  vq_ += weight * v * q;
+}
+
+std::optional<AffinePair> AffineSums::Fit(double line_ratio) const {
+  if (n_ < 3) return std::nullopt;
+  const double mu = u_ / n_, mv = v_ / n_, mp = p_ / n_, mq = q_ / n_;
+  // Sums about the samples' own mean.
+  const double uu = uu_ - n_ * mu * mu, uv = uv_ - n_ * mu * mv, vv = vv_ - n_ * mv * mv;
+  const double up = up_ - n_ * mu * mp, vp = vp_ - n_ * mv * mp;
+  const double uq = uq_ - n_ * mu * mq, vq = vq_ - n_ * mv * mq;
+  // det / trace^2 is the ratio of the spreads' squares (for thin sets); it has no unit.
+  const double det = uu * vv - uv * uv;
+  const double trace = uu + vv;
+  if (!(det > line_ratio * line_ratio * trace * trace)) return std::nullopt;
+  AffinePair fit;
+  fit.p.cu = (vv * up - uv * vp) / det;
+  fit.p.cv = (uu * vp - uv * up) / det;
+  fit.q.cu = (vv * uq - uv * vq) / det;
+  fit.q.cv = (uu * vq - uv * uq) / det;
+  // Back from the origin to the samples' own coordinates.
+  const double mean_u = origin_.u + mu, mean_v = origin_.v + mv;
+  fit.p.c0 = origin_.p + mp - fit.p.cu * mean_u - fit.p.cv * mean_v;
+  fit.q.c0 = origin_.q + mq - fit.q.cu * mean_u - fit.q.cv * mean_v;
+  return fit;
+}
+
 std::optional<AffinePair> FitAffine(std::span<const AffineSample> samples, double line_ratio) {
   if (samples.size() < 3) return std::nullopt;
   const double n = static_cast<double>(samples.size());
@@ -14,30 +53,10 @@ std::optional<AffinePair> FitAffine(std::span<const AffineSample> samples, doubl
     mean.p += s.p / n;
     mean.q += s.q / n;
   }
-  // Centred sums: large pixel numbers and degrees near 180 keep their last digits.
-  double uu = 0, uv = 0, vv = 0, up = 0, vp = 0, uq = 0, vq = 0;
-  for (const AffineSample& s : samples) {
-    const double u = s.u - mean.u, v = s.v - mean.v, p = s.p - mean.p, q = s.q - mean.q;
-    uu += u * u;
-    uv += u * v;
-    vv += v * v;
-    up += u * p;
-    vp += v * p;
-    uq += u * q;
-    vq += v * q;
-  }
-  // det / trace^2 is the ratio of the spreads' squares (for thin sets); it has no unit.
-  const double det = uu * vv - uv * uv;
-  const double trace = uu + vv;
-  if (!(det > line_ratio * line_ratio * trace * trace)) return std::nullopt;
-  AffinePair fit;
-  fit.p.cu = (vv * up - uv * vp) / det;
-  fit.p.cv = (uu * vp - uv * up) / det;
-  fit.q.cu = (vv * uq - uv * vq) / det;
-  fit.q.cv = (uu * vq - uv * uq) / det;
-  fit.p.c0 = mean.p - fit.p.cu * mean.u - fit.p.cv * mean.v;
-  fit.q.c0 = mean.q - fit.q.cu * mean.u - fit.q.cv * mean.v;
-  return fit;
+  // About the mean: large pixel numbers and degrees near 180 keep their last digits.
+  AffineSums sums(mean);
+  for (const AffineSample& s : samples) sums.Add(s);
+  return sums.Fit(line_ratio);
 }
 
 }  // namespace kal2map

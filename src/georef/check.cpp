@@ -113,39 +113,50 @@ bool SamePlaceDifferentCoordinates(const GeoPoint& a, const GeoPoint& b) {
           std::abs(WrapLongitude(a.lon - b.lon)) > kDegreeNoise);
 }
 
-// The points in every plane, each computed once for all the leave-one-out fits of a round.
-using PlaneSamples = std::array<std::vector<AffineSample>, std::size(kPlanes)>;
+// The points in every plane, with the sums of all of them in each, computed once for all the
+// leave-one-out fits of a round: leaving a point out is taking it out of the sums.
+struct Planes {
+  std::vector<AffineSample> pixels;  // the positions alone, for judging how they surround
+  AffineSums pixel_sums;
+  std::array<std::vector<AffineSample>, std::size(kPlanes)> samples;
+  std::array<AffineSums, std::size(kPlanes)> sums;
+  std::array<bool, std::size(kPlanes)> finite{};
+};
 
-PlaneSamples InPlanes(std::span<const GeoPoint> points) {
-  PlaneSamples planes;
+bool Finite(const AffineSample& s) { return std::isfinite(s.u) && std::isfinite(s.v); }
+
+Planes InPlanes(std::span<const GeoPoint> points) {
+  Planes planes;
   if (points.empty()) return planes;
+  for (const GeoPoint& p : points) planes.pixels.push_back({p.x, p.y});
+  // About the first point: the positions and coordinates of one sheet lie close together.
+  planes.pixel_sums = AffineSums(planes.pixels.front());
+  for (const AffineSample& s : planes.pixels) planes.pixel_sums.Add(s);
   const Centre centre = CentreOf(points);
   for (std::size_t k = 0; k < std::size(kPlanes); ++k) {
-    for (const GeoPoint& p : points) planes[k].push_back(ToPlane(kPlanes[k], p, centre));
+    auto& samples = planes.samples[k];
+    for (const GeoPoint& p : points) samples.push_back(ToPlane(kPlanes[k], p, centre));
+    planes.finite[k] = std::all_of(samples.begin(), samples.end(), Finite);
+    if (!planes.finite[k]) continue;
+    planes.sums[k] = AffineSums(samples.front());
+    for (const AffineSample& s : samples) planes.sums[k].Add(s);
   }
   return planes;
 }
 
-bool Finite(const AffineSample& s) { return std::isfinite(s.u) && std::isfinite(s.v); }
-
-std::optional<double> MisfitIn(const PlaneSamples& planes, std::span<const GeoPoint> points,
-                               std::size_t index, std::vector<AffineSample>& others) {
-  if (points.size() < 4 || index >= points.size()) return std::nullopt;
-  others.clear();
-  for (std::size_t j = 0; j < points.size(); ++j) {
-    if (j != index) others.push_back({points[j].x, points[j].y});
-  }
-  if (!FitAffine(others, kJudgeRatio)) return std::nullopt;
+std::optional<double> MisfitIn(const Planes& planes, std::size_t index) {
+  const std::size_t n = planes.pixels.size();
+  if (n < 4 || index >= n) return std::nullopt;
+  AffineSums others = planes.pixel_sums;
+  others.Add(planes.pixels[index], -1);
+  if (!others.Fit(kJudgeRatio)) return std::nullopt;
   double best = std::numeric_limits<double>::infinity(), best_stretched = best;
-  for (const std::vector<AffineSample>& plane : planes) {
-    const AffineSample& self = plane[index];
-    if (!Finite(self)) continue;
-    others.clear();
-    for (std::size_t j = 0; j < plane.size(); ++j) {
-      if (j != index) others.push_back(plane[j]);
-    }
-    if (!std::all_of(others.begin(), others.end(), Finite)) continue;
-    const std::optional<AffinePair> fit = FitAffine(others);
+  for (std::size_t k = 0; k < std::size(kPlanes); ++k) {
+    if (!planes.finite[k]) continue;
+    const AffineSample& self = planes.samples[k][index];
+    AffineSums rest = planes.sums[k];
+    rest.Add(self, -1);
+    const std::optional<AffinePair> fit = rest.Fit();
     if (!fit) continue;
     const double misfit =
         std::hypot(fit->p(self.u, self.v) - self.p, fit->q(self.u, self.v) - self.q);
@@ -160,8 +171,7 @@ std::optional<double> MisfitIn(const PlaneSamples& planes, std::span<const GeoPo
 }  // namespace
 
 std::optional<double> Misfit(std::span<const GeoPoint> points, std::size_t index) {
-  std::vector<AffineSample> scratch;
-  return MisfitIn(InPlanes(points), points, index, scratch);
+  return MisfitIn(InPlanes(points), index);
 }
 
 double MisfitLimit(std::span<const GeoPoint> points, double diagonal) {
@@ -198,13 +208,12 @@ std::vector<CalibrationWarning> CheckCalibration(std::span<const GeoPoint> point
   // Set the worst point aside before judging the rest: a typing error moves the fit of the
   // others too, and must not make its neighbours look wrong.
   std::vector<GeoPoint> rest(points.begin(), points.end());
-  std::vector<AffineSample> scratch;
   for (int named = 0; named < kMaxMisfitsNamed && rest.size() >= 4; ++named) {
-    const PlaneSamples planes = InPlanes(rest);
+    const Planes planes = InPlanes(rest);
     std::size_t worst = 0;
     double worst_misfit = -1;
     for (std::size_t i = 0; i < rest.size(); ++i) {
-      const std::optional<double> misfit = MisfitIn(planes, rest, i, scratch);
+      const std::optional<double> misfit = MisfitIn(planes, i);
       if (misfit && *misfit > worst_misfit) {
         worst = i;
         worst_misfit = *misfit;

@@ -136,7 +136,7 @@ TEST(CheckCalibration, WarnsOncePerReasonAndPoint) {
   std::vector<GeoPoint> two_typos = grid, no_point = grid;
   two_typos[2].lat -= 0.1, two_typos[6].lat += 0.05;  // 52.0 typed as 51.9, 50.88 as 50.93
   no_point[4].lat = 514.44444;                        // 51.444444, its decimal point misplaced
-  std::vector<GeoPoint> scrambled = grid;  // a wrong calibration as a whole: three named
+  std::vector<GeoPoint> scrambled = grid;             // a wrong calibration as a whole: three named
   for (std::size_t i = 0; i < scrambled.size(); ++i) {
     scrambled[i].lon += static_cast<double>(i * 37 % 11) * 0.05;
     scrambled[i].lat += static_cast<double>(i * 23 % 7) * 0.04;
