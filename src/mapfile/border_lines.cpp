@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "calibration/point_fields.h"
 #include "record/map_format.h"
 
 namespace kal2map {
@@ -17,15 +18,9 @@ std::string Fixed6(double value, std::size_t width = 0) {
   return out;
 }
 
-std::string_view Trimmed(std::string_view text) {
-  const std::size_t first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
 // A plain decimal number and nothing else; readers cannot use anything more.
 bool ParseNumber(std::string_view text, double& value) {
-  text = Trimmed(text);
+  text = TrimBlanks(text);
   if (text.empty()) return false;
   const char* end = text.data() + text.size();
   const auto [ptr, ec] = std::from_chars(text.data(), end, value);
@@ -48,7 +43,7 @@ bool ParseAngle(std::string_view degrees, std::string_view minutes, std::string_
   double d = 0, m = 0;
   if (!ParseNumber(degrees, d) || !ParseNumber(minutes, m)) return false;
   value = d + m / 60;
-  if (Trimmed(letter) == std::string_view(&negative, 1)) value = -value;
+  if (TrimBlanks(letter) == std::string_view(&negative, 1)) value = -value;
   return true;
 }
 

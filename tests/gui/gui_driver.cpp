@@ -452,14 +452,19 @@ void CheckRect(const Form& form, int i, int message_top) {
   if (i != ui::message_Label) Check(r.bottom == form.Px(top + twips.height), where() + ": height");
 }
 
+// The message line's font at the form's DPI, as the program makes it; the caller deletes it.
+HFONT MessageFont(const Form& form) {
+  const ui::Font& arial = ui::Controls()[ui::message_Label].font;
+  return CreateFontW(-MulDiv(arial.centipoints, form.dpi, ui::kCentipointsPerInch), 0, 0, 0,
+                     arial.bold ? FW_BOLD : FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0,
+                     L"Arial");
+}
+
 // The message line is as high as its text needs at its width, at least one line.
 void CheckMessageHeight(const Form& form) {
   const RECT r = form.Rect(ui::message_Label);
-  const ui::Font& arial = ui::Controls()[ui::message_Label].font;
   HDC dc = GetDC(nullptr);
-  HFONT font =
-      CreateFontW(-MulDiv(arial.centipoints, form.dpi, ui::kCentipointsPerInch), 0, 0, 0,
-                  arial.bold ? FW_BOLD : FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Arial");
+  HFONT font = MessageFont(form);
   HGDIOBJ previous = SelectObject(dc, font);
   const std::wstring text = form.Message();
   RECT need{0, 0, r.right - r.left, 0};
@@ -1058,11 +1063,8 @@ std::wstring AwaitProgress(const Form& form) {
 
 void CheckOneLine(const Form& form, const std::wstring& text) {
   const RECT r = form.Rect(ui::message_Label);
-  const ui::Font& arial = ui::Controls()[ui::message_Label].font;
   HDC dc = GetDC(nullptr);
-  HFONT font =
-      CreateFontW(-MulDiv(arial.centipoints, form.dpi, ui::kCentipointsPerInch), 0, 0, 0,
-                  arial.bold ? FW_BOLD : FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Arial");
+  HFONT font = MessageFont(form);
   HGDIOBJ previous = SelectObject(dc, font);
   SIZE size{};
   GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
