@@ -14,9 +14,18 @@ case $1 in
 esac
 shift
 WINE=${KAL2MAP_WINE:-/usr/lib/wine/wine64}
+WINESERVER=${KAL2MAP_WINESERVER:-/usr/lib/wine/wineserver64}
+[ -x "$WINESERVER" ] || WINESERVER=/usr/lib/wine/wineserver
 WINEDEBUG=-all
 WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEPREFIX WINEDEBUG WINEDLLOVERRIDES
+
+# Left to itself, Wine stops its server and services as soon as one test ends and starts them
+# again for the next; a test that starts while they stop loses its connection ("wine client
+# error ... Connection reset by peer"). A server that stays 30 s after the last program spans
+# the gaps between tests and still ends on its own. If one already runs, this one just exits.
+mkdir -p "$WINEPREFIX"
+"$WINESERVER" -p30 >/dev/null 2>&1 || true
 
 if [ ! -f "$WINEPREFIX/.kal2map-ready" ]; then
   (
