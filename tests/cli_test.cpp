@@ -2,6 +2,7 @@
 // on disk afterwards.
 #include <gtest/gtest.h>
 
+#include "control/choice.h"
 #include "test_util.h"
 
 namespace kal2map {
@@ -98,6 +99,35 @@ TEST(Cli, NamesInAnyScript) {
   EXPECT_EQ(run.out, "Карты" + kSep + "Κάρτα.map wurde erstellt.\nΕλλάδα.map wurde erstellt.\n");
   EXPECT_EQ(ReadFile(dir / U8("Карты") / U8("Κάρτα.map")), ReadFile(dir / U8("Ελλάδα.map")));
   EXPECT_NE(ReadFile(dir / U8("Ελλάδα.map")).find("\r\na.png\r\n"), std::string::npos);
+}
+
+// A calibration file reached twice is the same file: converted once, at its first place, and
+// planned as the window plans the same choices.
+TEST(Cli, AFileReachedTwiceIsConvertedOnceAsTheWindowWould) {
+  TempDir dir;
+  std::filesystem::create_directories(dir / "t" / "sub");
+  WriteFile(dir / "t" / "alpen.kal", kKal);
+  WriteFile(dir / "t" / "sub" / "b.kal", kKal);
+  const std::vector<std::vector<std::string>> cases = {
+      {"t", "t/alpen.kal"}, {"-r", "t", "t/sub"}, {"t", "t"}, {"t/alpen.kal", "./t/../t"}};
+  for (const auto& args : cases) {
+    for (const char* map : {"t/alpen.map", "t/sub/b.map"}) std::filesystem::remove(dir / map);
+    Outcome run = RunCli(dir, args);
+    EXPECT_EQ(run.status, 0) << args[1] << run.err;
+    std::vector<std::filesystem::path> cli_maps, paths;
+    for (std::size_t at = 0, end; (end = run.out.find(" wurde erstellt.\n", at)) != run.out.npos;
+         at = end + 17) {
+      cli_maps.push_back((dir / run.out.substr(at, end - at)).lexically_normal());
+    }
+    for (const auto& arg : args) {
+      if (arg != "-r") paths.push_back(dir / arg);
+    }
+    std::vector<std::filesystem::path> window_maps;
+    for (const Job& job : PlanChoice(ChoosePaths(paths).taken, args[0] == "-r").jobs) {
+      window_maps.push_back(job.map.lexically_normal());
+    }
+    EXPECT_EQ(cli_maps, window_maps) << args[1];
+  }
 }
 
 TEST(Cli, UsageErrorsWriteNothing) {

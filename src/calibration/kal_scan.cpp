@@ -4,9 +4,13 @@
 
 #include "calibration/point_fields.h"
 #include "platform/line_reader.h"
+#include "util/text.h"
 
 namespace kal2map {
 
+namespace {
+
+// Starts a new file: empties the used rows of the table and the image reference.
 void ClearPoints(State& state) {
   // The count of the previous file may exceed the table; its rows do not.
   const std::int64_t used = std::min(state.PointCount, kMaxPoints);
@@ -17,7 +21,15 @@ void ClearPoints(State& state) {
   state.BitmapName.clear();
 }
 
-namespace {
+// `name` with its extension replaced by `ext`, or `ext` appended when the file name part has
+// none. A point in a folder part or at the start of the file name is not an extension.
+std::string ReplaceExtension(const std::string& name, const std::string& ext) {
+  std::size_t part = name.find_last_of("\\/");
+  part = part == std::string::npos ? 0 : part + 1;
+  std::size_t point = name.rfind('.');
+  if (point == std::string::npos || point <= part) return name + ext;
+  return name.substr(0, point) + ext;
+}
 
 constexpr std::string_view kSection = "[Calibration Point";
 constexpr std::string_view kBitmap = "Bitmap";
@@ -59,12 +71,17 @@ void ScanLine(State& state, ScanState& scan, std::string_view line) {
   if (line.find(kBitmap) != std::string_view::npos) TakeImageLine(state, line);
 }
 
+namespace {
+
+// The same as ScanLine on each of `lines` in turn, which carry their ends.
 void ScanLines(State& state, ScanState& scan, std::string_view lines) {
   LineSplitter splitter(lines);
   std::string_view line;
   while (state.PointCount <= kMaxPoints && splitter.Next(line)) ScanLine(state, scan, line);
   if (state.PointCount > kMaxPoints) ScanFullTable(state, splitter.rest());
 }
+
+}  // namespace
 
 std::error_code ReadKal(State& state, const std::filesystem::path& path) {
   ClearPoints(state);
@@ -80,14 +97,6 @@ void ReadKalText(State& state, std::string_view contents) {
   ClearPoints(state);
   ScanState scan;
   ScanLines(state, scan, contents);
-}
-
-std::string ReplaceExtension(const std::string& name, const std::string& ext) {
-  std::size_t part = name.find_last_of("\\/");
-  part = part == std::string::npos ? 0 : part + 1;
-  std::size_t point = name.rfind('.');
-  if (point == std::string::npos || point <= part) return name + ext;
-  return name.substr(0, point) + ext;
 }
 
 }  // namespace kal2map

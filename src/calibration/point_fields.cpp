@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cstdio>
 
+#include "util/text.h"
+
 namespace kal2map {
 namespace {
 
@@ -87,13 +89,6 @@ std::string MinutesText(double m) {
 }
 
 }  // namespace
-
-std::string_view TrimBlanks(std::string_view text) {
-  std::size_t first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos) return {};
-  std::size_t last = text.find_last_not_of(' ');
-  return text.substr(first, last - first + 1);
-}
 
 std::string FractionToMinutes(std::string_view fraction) {
   // Reads "0." followed by the fraction as a plain decimal: blanks, tabs and line feeds are

@@ -16,7 +16,4 @@ void ParsePointLine(State& state, std::string_view line);
 // 0.<fraction> x 60 with at most 15 significant digits, e.g. "15560" gives " 9.336".
 std::string FractionToMinutes(std::string_view fraction);
 
-// `text` without leading and trailing spaces; tabs and other characters stay.
-std::string_view TrimBlanks(std::string_view text);
-
 }  // namespace kal2map

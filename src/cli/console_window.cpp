@@ -13,7 +13,7 @@ ConsoleWindow::ConsoleWindow()
 void ConsoleWindow::ShowProgress(std::size_t done, std::size_t total,
                                  const std::filesystem::path& map) {
   if (!progress_ || !pacer_.Due(ProgressPacer::Clock::now())) return;
-  std::string text = ProgressText(done, total, PathText(map), TerminalColumns(stderr));
+  std::string text = TerminalProgressLine(done, total, PathText(map), TerminalColumns(stderr));
   if (text.empty()) return;
   line_ = std::move(text);
   RewriteLine(stderr, line_);

@@ -9,6 +9,7 @@
 #include "cli/console_window.h"
 #include "cli/options.h"
 #include "control/batch.h"
+#include "control/choice.h"
 #include "control/kal_names.h"
 #include "platform/files.h"
 #include "platform/interrupt.h"
@@ -48,7 +49,7 @@ int RunCli(const std::vector<std::filesystem::path>& args) {
   if (options.paths.empty()) options.paths.emplace_back(".");
 
   // Every path is checked before the first map is written.
-  std::vector<bool> is_folder;
+  std::vector<ChosenPath> chosen;
   for (const auto& path : options.paths) {
     std::error_code ec;
     const PathKind kind = KindOfPath(path, ec);
@@ -56,18 +57,13 @@ int RunCli(const std::vector<std::filesystem::path>& args) {
     if (kind != PathKind::kFolder && (kind != PathKind::kFile || !HasKalExtension(path))) {
       return UsageError(PathText(path) + ": weder Ordner noch kal-Datei");
     }
-    is_folder.push_back(kind == PathKind::kFolder);
+    // As typed, so that the maps are named as the user knows them.
+    const bool is_folder = kind == PathKind::kFolder;
+    chosen.push_back({is_folder ? WithTrailingSeparator(path) : path, is_folder});
   }
 
   ConsoleWindow window;
-  Plan plan;
-  for (std::size_t i = 0; i < options.paths.size(); ++i) {
-    if (is_folder[i]) {
-      PlanFolder(plan, WithTrailingSeparator(options.paths[i]), options.recursive);
-    } else {
-      PlanFile(plan, options.paths[i]);
-    }
-  }
+  const Plan plan = PlanChoice(chosen, options.recursive);
   State state;
   InitState(state, ProgramFolder());
   state.BitmapExt = options.ext;

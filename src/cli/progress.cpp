@@ -1,6 +1,9 @@
 #include "cli/progress.h"
 
+#include <algorithm>
 #include <vector>
+
+#include "control/run_texts.h"
 
 namespace kal2map {
 namespace {
@@ -14,10 +17,7 @@ struct Glyph {
 bool InRange(char32_t c, char32_t first, char32_t last) { return c >= first && c <= last; }
 
 int Width(char32_t c) {
-  if (InRange(c, 0x0300, 0x036F) || InRange(c, 0x1AB0, 0x1AFF) || InRange(c, 0x1DC0, 0x1DFF) ||
-      InRange(c, 0x200B, 0x200F) || InRange(c, 0x20D0, 0x20FF) || InRange(c, 0xFE20, 0xFE2F)) {
-    return 0;
-  }
+  if (IsCombining(c)) return 0;
   if (InRange(c, 0x1100, 0x115F) || InRange(c, 0x2E80, 0x303E) || InRange(c, 0x3041, 0x4DBF) ||
       InRange(c, 0x4E00, 0xA4CF) || InRange(c, 0xAC00, 0xD7A3) || InRange(c, 0xF900, 0xFAFF) ||
       InRange(c, 0xFE30, 0xFE4F) || InRange(c, 0xFF00, 0xFF60) || InRange(c, 0xFFE0, 0xFFE6) ||
@@ -84,29 +84,20 @@ bool ProgressPacer::Due(Clock::time_point now) {
   return true;
 }
 
-std::string ProgressText(std::size_t done, std::size_t total, std::string_view path_utf8,
-                         std::size_t columns) {
+std::string TerminalProgressLine(std::size_t done, std::size_t total, std::string_view path_utf8,
+                                 std::size_t columns) {
   const std::size_t room = (columns == 0 ? 80 : columns) - 1;
-  std::string text = std::to_string(done) + " von " + std::to_string(total) + ": ";
-  const std::vector<Glyph> glyphs = Glyphs(path_utf8);
-  std::size_t width = 0;
-  for (const Glyph& g : glyphs) width += static_cast<std::size_t>(g.width);
-  std::size_t first = 0;
-  if (text.size() + width > room) {
-    if (text.size() + 1 > room) return text.substr(0, room);
-    // The end of the path, which names the sheet, after "…".
-    const std::size_t budget = room - text.size() - 1;
-    first = glyphs.size();
-    width = 0;
-    while (first > 0 && width + static_cast<std::size_t>(glyphs[first - 1].width) <= budget) {
-      --first;
-      width += static_cast<std::size_t>(glyphs[first].width);
-    }
-    // A combining mark would join "…".
-    while (first < glyphs.size() && glyphs[first].width == 0) ++first;
-    text += "…";
-  }
-  for (std::size_t i = first; i < glyphs.size(); ++i) text += glyphs[i].bytes;
+  std::string shown;
+  for (const Glyph& g : Glyphs(path_utf8)) shown += g.bytes;
+  const auto width = [](std::string_view text) {
+    std::size_t columns = 0;
+    for (const Glyph& g : Glyphs(text)) columns += static_cast<std::size_t>(g.width);
+    return columns;
+  };
+  std::string text =
+      ProgressText(done, total, shown, [&](std::string_view line) { return width(line) <= room; });
+  // Not even the count fits: the line ends where the terminal would wrap it.
+  if (width(text) > room) text = text.substr(0, std::min(room, text.find(':') + 1));
   return text;
 }
 

@@ -29,11 +29,10 @@ class ProgressPacer {
   std::optional<Clock::time_point> last_;  // the last time Due answered true
 };
 
-// "1234 von 5000: ./a/b/blatt.map" in at most `columns` - 1 columns (the last one makes some
-// terminals wrap), the path shortened from the left with "…" when it does not fit; 0 columns
-// means unknown, taken as 80. Control characters, C1 controls and invalid UTF-8 in the path
-// show as '?', so that no name can move the cursor or leave the line.
-std::string ProgressText(std::size_t done, std::size_t total, std::string_view path_utf8,
-                         std::size_t columns);
+// ProgressText in at most `columns` - 1 columns (the last one makes some terminals wrap); 0
+// columns means unknown, taken as 80. Control characters, C1 controls and invalid UTF-8 in the
+// path show as '?', so that no name can move the cursor or leave the line.
+std::string TerminalProgressLine(std::size_t done, std::size_t total, std::string_view path_utf8,
+                                 std::size_t columns);
 
 }  // namespace kal2map

@@ -1,5 +1,6 @@
 #include "control/batch.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <new>
 #include <set>
@@ -7,6 +8,7 @@
 #include "calibration/kal_scan.h"
 #include "control/kal_names.h"
 #include "control/map_check.h"
+#include "control/run_texts.h"
 #include "mapfile/map_writer.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -30,54 +32,74 @@ std::string CreatedMessage(const std::filesystem::path& map) {
   return PathText(map) + " wurde erstellt.";
 }
 
-// Reads `state.KalPath` and writes `state.MapPath`, recording the outcome in `report`.
-void ConvertCurrent(State& state, Window& window, ImageFinder& finder, ChangedFolders& changed,
-                    RunReport& report) {
+// Converts `job`, recording the outcome in `report`. The record keeps the job's points.
+void ConvertJob(State& state, const Job& job, Window& window, ImageFinder& finder,
+                ChangedFolders& changed, RunReport& report) {
   ++report.found;
   std::error_code ec;
-  std::filesystem::path failed = state.KalPath;
+  const std::filesystem::path* failed = &job.kal;
   try {
-    ec = ReadKal(state, state.KalPath);
+    ec = ReadKal(state, job.kal);
     if (!ec) {
-      failed = state.MapPath;
+      failed = &job.map;
       std::string map = BuildMap(state);
-      MapExtras extras = CompleteAndCheck(state, map, state.MapPath, finder);
+      MapExtras extras = CompleteAndCheck(state, map, job.map, finder);
       if (extras.border) map += BorderLines(*extras.border);
-      ec = ReplaceFileContents(state.MapPath, map, changed);
+      ec = ReplaceFileContents(job.map, map, changed);
       // A map that was not written needs no warnings about its contents.
       if (!ec) {
-        for (auto& text : extras.warnings)
-          report.warnings.push_back({state.KalPath, std::move(text)});
+        for (auto& text : extras.warnings) report.warnings.push_back({job.kal, std::move(text)});
       }
     }
   } catch (const std::bad_alloc&) {
     ec = std::make_error_code(std::errc::not_enough_memory);
   }
   if (ec) {
-    report.failures.push_back({failed, ec});
+    report.failures.push_back({*failed, ec});
     return;
   }
   ++report.written;
-  window.SetMessageLine(CreatedMessage(state.MapPath));
+  window.SetMessageLine(CreatedMessage(job.map));
 }
 
-// Adds one job, unless another calibration file of the run already makes its map.
-void AddJob(Plan& plan, const std::filesystem::path& kal, const std::filesystem::path& map) {
+// The name the file system knows `path` by, whatever way the user reached it.
+std::filesystem::path Identity(const std::filesystem::path& path) {
+  std::error_code ec;
+  const std::filesystem::path full = std::filesystem::absolute(path, ec);
+  return (ec ? path : full).lexically_normal();
+}
+
+// Adds one job, unless the run already converts this calibration file (reached again through
+// another root, which is no fault) or another one makes its map.
+void AddJob(Plan& plan, Plan::Root& root, const std::filesystem::path& kal,
+            const std::filesystem::path& map) {
+  ++root.found;
+  if (!plan.planned_kals.insert(Identity(kal)).second) return;
   ++plan.found;
-  if (!plan.taken_maps.insert(map.lexically_normal()).second) {
+  if (!plan.taken_maps.insert(Identity(map)).second) {
     plan.failures.push_back({kal, MakeError(BatchError::kMapNameTaken)});
     return;
   }
   plan.jobs.push_back({kal, map});
 }
 
+// A folder named twice that cannot be listed is one failure.
+void AddFolderFailure(Plan& plan, const std::filesystem::path& folder, std::error_code ec) {
+  const auto known = std::find_if(plan.failures.begin(), plan.failures.end(), [&](auto& f) {
+    return f.error == ec && Identity(f.path) == Identity(folder);
+  });
+  if (known == plan.failures.end()) plan.failures.push_back({folder, ec});
+}
+
 // The calibration files of one folder; its subfolders go to `pending`, to be visited next.
-void PlanOneFolder(Plan& plan, const std::filesystem::path& folder,
+void PlanOneFolder(Plan& plan, Plan::Root& root, const std::filesystem::path& folder,
                    std::vector<std::filesystem::path>* pending) {
   std::error_code ec;
   const FolderListing listing = ListFolder(folder, IsKalName, ec);
-  if (ec) plan.failures.push_back({folder, ec});
-  for (const auto& name : listing.files) AddJob(plan, folder / name, folder / MapNameFor(name));
+  if (ec) AddFolderFailure(plan, folder, ec);
+  for (const auto& name : listing.files) {
+    AddJob(plan, root, folder / name, folder / MapNameFor(name));
+  }
   if (pending == nullptr) return;
   // Reversed onto a stack, so that subfolders are visited in name order.
   for (auto it = listing.folders.rbegin(); it != listing.folders.rend(); ++it) {
@@ -89,10 +111,6 @@ void PlanOneFolder(Plan& plan, const std::filesystem::path& folder,
 // its maps may not survive a power cut.
 void FlushChangedFolders(ChangedFolders& changed, RunReport& report) {
   for (auto& [folder, ec] : changed.Flush()) report.failures.push_back({folder, ec});
-}
-
-std::string CountText(std::size_t n, const char* one, const char* many) {
-  return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
 void ReportOutcome(Window& window, const RunReport& report) {
@@ -114,22 +132,20 @@ std::error_code MakeError(BatchError e) {
 
 void PlanFolder(Plan& plan, const std::filesystem::path& folder, bool recursive) {
   Plan::Root root{folder, true, plan.jobs.size(), 0, 0};
-  const std::size_t found = plan.found;
   // An explicit stack: a tree may be deeper than the call stack allows.
   std::vector<std::filesystem::path> pending{folder};
   while (!pending.empty()) {
     const std::filesystem::path next = std::move(pending.back());
     pending.pop_back();
-    PlanOneFolder(plan, next, recursive ? &pending : nullptr);
+    PlanOneFolder(plan, root, next, recursive ? &pending : nullptr);
   }
   root.job_count = plan.jobs.size() - root.first_job;
-  root.found = plan.found - found;
   plan.roots.push_back(std::move(root));
 }
 
 void PlanFile(Plan& plan, const std::filesystem::path& kal_path) {
-  Plan::Root root{kal_path, false, plan.jobs.size(), 0, 1};
-  AddJob(plan, kal_path, kal_path.parent_path() / MapNameFor(kal_path.filename()));
+  Plan::Root root{kal_path, false, plan.jobs.size(), 0, 0};
+  AddJob(plan, root, kal_path, kal_path.parent_path() / MapNameFor(kal_path.filename()));
   root.job_count = plan.jobs.size() - root.first_job;
   plan.roots.push_back(std::move(root));
 }
@@ -138,7 +154,6 @@ RunReport ConvertPlan(State& state, Window& window, const Plan& plan) {
   RunReport report;
   report.found = plan.found - plan.jobs.size();  // those refused while planning
   report.failures = plan.failures;
-  std::filesystem::path last_written = state.MapPath;
   std::size_t done = 0;
   ImageFinder finder;
   ChangedFolders changed;
@@ -151,32 +166,18 @@ RunReport ConvertPlan(State& state, Window& window, const Plan& plan) {
         report.stopped = true;
         break;
       }
-      state.KalPath = plan.jobs[i].kal;
-      state.MapPath = plan.jobs[i].map;
-      const std::size_t written = report.written;
-      ConvertCurrent(state, window, finder, changed, report);
-      if (report.written > written) last_written = state.MapPath;
-      window.ShowProgress(++done, plan.jobs.size(), state.MapPath);
+      ConvertJob(state, plan.jobs[i], window, finder, changed, report);
+      window.ShowProgress(++done, plan.jobs.size(), plan.jobs[i].map);
     }
   }
-  state.MapPath = last_written;
   FlushChangedFolders(changed, report);
   ReportOutcome(window, report);
   return report;
 }
 
-RunReport ConvertFolder(State& state, Window& window) {
+RunReport ConvertAll(State& state, Window& window) {
   Plan plan;
   PlanFolder(plan, state.WorkFolder, false);
-  return ConvertPlan(state, window, plan);
-}
-
-RunReport ConvertAll(State& state, Window& window) { return ConvertFolder(state, window); }
-
-RunReport ConvertFile(State& state, Window& window, const std::filesystem::path& kal_path) {
-  state.WorkFolder = WithTrailingSeparator(kal_path.parent_path());
-  Plan plan;
-  PlanFile(plan, kal_path);
   return ConvertPlan(state, window, plan);
 }
 

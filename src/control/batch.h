@@ -51,15 +51,17 @@ struct Plan {
     bool is_folder = true;
     std::size_t first_job = 0;
     std::size_t job_count = 0;
-    std::size_t found = 0;  // calibration files seen below it, refused ones included
+    std::size_t found = 0;  // calibration files seen below it, refused and repeated ones included
   };
   std::vector<Root> roots;
   std::vector<Job> jobs;
   // Folders that could not be listed, and calibration files whose map another one of the run
   // already makes: the second would silently replace a map just reported as created.
   std::vector<FileFailure> failures;
-  std::size_t found = 0;  // calibration files seen, those that failed here included
-  // Compared as the file system tells names apart: on Windows "a.map" and "A.map" are one.
+  std::size_t found = 0;  // calibration files seen once each, those that failed here included
+  // Absolute and normal, compared as the file system tells names apart: on Windows "a.map"
+  // and "A.map" are one.
+  std::set<std::filesystem::path, FileNameLess> planned_kals;
   std::set<std::filesystem::path, FileNameLess> taken_maps;
 };
 
@@ -68,25 +70,19 @@ struct Plan {
 // not entered. A folder that cannot be listed is a failure; the others are still planned.
 void PlanFolder(Plan& plan, const std::filesystem::path& folder, bool recursive);
 
-// Adds one calibration file; its map goes beside it.
+// Adds one calibration file; its map goes beside it. A calibration file the plan already
+// holds, through any root, is left where it was first planned and is no failure.
 void PlanFile(Plan& plan, const std::filesystem::path& kal_path);
 
 // Converts the plan's jobs in order, each read and written completely before the next, and
 // leaves the outcome in the message line: after each map written the message line names it;
 // a root without calibration files and a run without any map written say so. Stops before
-// the next file once the window asks to. Afterwards MapPath names the last map written in
-// this run, or keeps its earlier value.
+// the next file once the window asks to.
 RunReport ConvertPlan(State& state, Window& window, const Plan& plan);
 
 // Converts every calibration file of WorkFolder, then leaves the outcome in the message line:
 // the last map written, or why there is none. Failures are collected, not fatal.
 RunReport ConvertAll(State& state, Window& window);
-
-// The loop behind ConvertAll: WorkFolder planned and converted.
-RunReport ConvertFolder(State& state, Window& window);
-
-// Converts one calibration file into a map beside it; the message line as for a folder.
-RunReport ConvertFile(State& state, Window& window, const std::filesystem::path& kal_path);
 
 // Failures of a run that no system call reports.
 enum class BatchError {

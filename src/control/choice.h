@@ -11,7 +11,7 @@
 namespace kal2map {
 
 struct ChosenPath {
-  std::filesystem::path path;  // absolute; a folder ends with a separator
+  std::filesystem::path path;  // as the user wrote it or absolute; a folder ends with a separator
   bool is_folder = true;
 };
 
@@ -27,8 +27,9 @@ Choice ChoosePaths(const std::vector<std::filesystem::path>& paths);
 // The message line for `taken`: the one folder or file itself, or how many of each.
 std::string ChoiceText(const std::vector<ChosenPath>& taken);
 
-// Plans `taken` in order. A calibration file that an earlier path already brought, such as a
-// file dropped together with its folder, is converted once and is no failure.
+// Plans `taken` in order; both programs plan through here. A calibration file that an earlier
+// path already brought, such as a file dropped together with its folder, is converted once, at
+// its first place, and is no failure.
 Plan PlanChoice(const std::vector<ChosenPath>& taken, bool recursive);
 
 }  // namespace kal2map

@@ -1,21 +1,26 @@
 #include "control/kal_names.h"
 
+#include "util/text.h"
+
 namespace kal2map {
 
+namespace {
+
+// Position of the first ".kal" in `name`, in any ASCII letter case; npos when there is none.
 std::size_t FindKal(NativeName name) {
   constexpr char kKal[] = ".kal";
   for (std::size_t at = 0; at + 4 <= name.size(); ++at) {
     std::size_t i = 0;
     while (i < 4) {
-      const auto c = name[at + i];
-      const auto lower = c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c;
-      if (lower != kKal[i]) break;
+      if (LowerAscii(name[at + i]) != kKal[i]) break;
       ++i;
     }
     if (i == 4) return at;
   }
   return NativeName::npos;
 }
+
+}  // namespace
 
 bool IsKalName(NativeName name) {
   return name.size() >= 4 && FindKal(name.substr(name.size() - 4)) == 0;

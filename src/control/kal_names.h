@@ -10,9 +10,6 @@
 
 namespace kal2map {
 
-// Position of the first ".kal" in `name`, in any ASCII letter case; npos when there is none.
-std::size_t FindKal(NativeName name);
-
 // Whether a file name (no folder) ends in ".kal", in any ASCII letter case.
 bool IsKalName(NativeName name);
 

@@ -2,7 +2,9 @@
 
 #include "georef/check.h"
 #include "georef/fit.h"
+#include "mapfile/map_reader.h"
 #include "platform/text.h"
+#include "util/text.h"
 
 namespace kal2map {
 namespace {

@@ -1,28 +1,10 @@
 #include "imagesize/find_image.h"
 
 #include "platform/files.h"
+#include "util/text.h"
 
 namespace kal2map {
 namespace {
-
-// Code points of the bytes 0x80..0x9F in Windows-1252; 0 where the code page has none.
-constexpr char16_t kHigh[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
-                                0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
 
 std::filesystem::path PathFromAnsi(std::string_view ansi) {
   const std::string utf8 = Utf8FromAnsi(ansi);
@@ -30,8 +12,7 @@ std::filesystem::path PathFromAnsi(std::string_view ansi) {
 }
 
 #ifndef _WIN32
-// Lower case of the letters Windows folds in file names that calibration files name: ASCII and
-// Latin-1, compared on UTF-8 text.
+// The names that calibration files hold, folded as Windows folds them, compared on UTF-8 text.
 std::u32string Folded(std::string_view utf8) {
   std::u32string out;
   for (std::size_t i = 0; i < utf8.size();) {
@@ -42,8 +23,7 @@ std::u32string Folded(std::string_view utf8) {
       c = ((b & 0x1F) << 6) | (utf8[i + 1] & 0x3F);
       n = 2;
     }
-    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) c += 0x20;
-    out += c;
+    out += LowerWindows1252(c);
     i += n;
   }
   return out;
@@ -63,18 +43,6 @@ class FileSource final : public ByteSource {
 };
 
 }  // namespace
-
-std::string Utf8FromAnsi(std::string_view ansi) {
-  std::string out;
-  out.reserve(ansi.size());
-  for (char byte : ansi) {
-    const auto b = static_cast<unsigned char>(byte);
-    char32_t c = b;
-    if (b >= 0x80 && b < 0xA0) c = kHigh[b - 0x80] != 0 ? kHigh[b - 0x80] : 0xFFFD;
-    AppendUtf8(out, c);
-  }
-  return out;
-}
 
 std::optional<std::filesystem::path> ImageFinder::Find(const std::filesystem::path& map_folder,
                                                        std::string_view reference) {

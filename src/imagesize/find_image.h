@@ -33,7 +33,4 @@ class ImageFinder {
 // cannot be opened or read.
 ImageInfo ReadImageFileSize(const std::filesystem::path& path, std::error_code& ec);
 
-// Windows-1252 bytes as UTF-8.
-std::string Utf8FromAnsi(std::string_view ansi);
-
 }  // namespace kal2map

@@ -67,9 +67,5 @@ TEST(ReadImageFileSize, ReadsTheHeaderOfAFileAndReportsAMissingOne) {
   EXPECT_TRUE(ec);
 }
 
-TEST(Utf8FromAnsi, Windows1252) {
-  EXPECT_EQ(Utf8FromAnsi("a\xE4\x80\x9F\x81"), "a\xC3\xA4\xE2\x82\xAC\xC5\xB8\xEF\xBF\xBD");
-}
-
 }  // namespace
 }  // namespace kal2map

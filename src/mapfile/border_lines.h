@@ -23,9 +23,4 @@ struct MapBorder {
 // The 13 lines after the fixed ones, each ended by CR LF, in the order map tools write them.
 std::string BorderLines(const MapBorder& border);
 
-// The calibration points of a built map as readers take them from its point lines: pixel
-// position, and degrees plus minutes/60, negative for S and W. A line whose pixel or coordinate
-// fields are not numbers, or whose degrees or minutes are empty, is left out, as readers drop it.
-std::vector<GeoPoint> UsablePoints(std::string_view map);
-
 }  // namespace kal2map

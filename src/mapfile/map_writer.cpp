@@ -4,6 +4,7 @@
 
 #include "platform/files.h"
 #include "record/map_format.h"
+#include "util/text.h"
 
 namespace kal2map {
 
@@ -72,28 +73,13 @@ void AppendPointLine(std::string& out, const PointRow& row, std::int64_t i) {
   out += kLineEnd;
 }
 
-}  // namespace
-
+// Everything after the last backslash of `path`; only the backslash separates.
 std::string FileNamePart(const std::string& path) {
   std::size_t slash = path.rfind('\\');
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string LowerAnsi(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) {
-    auto b = static_cast<unsigned char>(c);
-    if ((b >= 'A' && b <= 'Z') || (b >= 0xC0 && b <= 0xDE && b != 0xD7)) {
-      b += 0x20;
-    } else if (b == 0x8A || b == 0x8C || b == 0x8E) {  // Š Œ Ž
-      b += 0x10;
-    } else if (b == 0x9F) {  // Ÿ
-      b = 0xFF;
-    }
-    c = static_cast<char>(b);
-  }
-  return lower;
-}
+}  // namespace
 
 std::string BuildMap(const State& state) {
   const std::int64_t n = std::clamp<std::int64_t>(state.PointCount, 0, kMaxPoints);
@@ -109,11 +95,6 @@ std::string BuildMap(const State& state) {
   }
   for (std::string_view line : map_format::kClosingLines) AppendLine(out, line);
   return out;
-}
-
-std::error_code WriteMap(const State& state, const std::filesystem::path& map_path,
-                         ChangedFolders& changed) {
-  return ReplaceFileContents(map_path, BuildMap(state), changed);
 }
 
 }  // namespace kal2map

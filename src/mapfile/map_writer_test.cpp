@@ -26,7 +26,7 @@ std::string TemplateLine(int k) {
 
 void SetRow(State& state, int r, PointRow row) { state.Points[r] = row; }
 
-TEST(WriteMap, TwoPointsGiveTheirPointLinesAndTheRestOfTheTemplate) {
+TEST(BuildMap, TwoPointsGiveTheirPointLinesAndTheRestOfTheTemplate) {
   State state;
   state.BitmapName = "C:\\Karten\\Stadtplan.BMP";
   SetRow(state, 1, {"", "410", " 385", "52", " 9.336", "13", " 30"});
@@ -50,7 +50,7 @@ TEST(WriteMap, TwoPointsGiveTheirPointLinesAndTheRestOfTheTemplate) {
   EXPECT_EQ(state.Points[1][LatDeg], "52");
 }
 
-TEST(WriteMap, PointCountDecidesWhereTheTemplateResumes) {
+TEST(BuildMap, PointCountDecidesWhereTheTemplateResumes) {
   struct Case {
     std::int64_t count;
     std::int64_t clamped;
@@ -73,7 +73,7 @@ TEST(WriteMap, PointCountDecidesWhereTheTemplateResumes) {
   }
 }
 
-TEST(WriteMap, CellsArePaddedButNeverCut) {
+TEST(BuildMap, CellsArePaddedButNeverCut) {
   struct Case {
     PointRow row;
     std::string line;
@@ -107,7 +107,7 @@ TEST(WriteMap, CellsArePaddedButNeverCut) {
   }
 }
 
-TEST(WriteMap, ImageNameLines) {
+TEST(BuildMap, ImageNameLines) {
   struct Case {
     std::string bitmap, line2;
   };
@@ -129,7 +129,7 @@ TEST(WriteMap, ImageNameLines) {
   }
 }
 
-TEST(WriteMap, LongTextsAreWrittenWhole) {
+TEST(BuildMap, LongTextsAreWrittenWhole) {
   State state;
   state.BitmapName = std::string(100000, 'A') + "\\" + std::string(70000, 'B');
   SetRow(state, 1, {"", std::string(40000, '9'), "", "", "", "", ""});

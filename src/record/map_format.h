@@ -43,6 +43,16 @@ inline constexpr std::string_view kNorthBeforeLongitude = ",N, ";
 inline constexpr std::string_view kSouthBeforeLongitude = ",S, ";
 inline constexpr std::string_view kEastTail = ",E, grid,   ,           ,           ,N";
 inline constexpr std::string_view kWestTail = ",W, grid,   ,           ,           ,N";
+// Where readers find a point line's values among its comma-separated fields.
+inline constexpr std::size_t kPointFieldCount = 17;
+inline constexpr std::size_t kPixelXField = 2;
+inline constexpr std::size_t kPixelYField = 3;
+inline constexpr std::size_t kLatDegField = 6;
+inline constexpr std::size_t kLatMinField = 7;
+inline constexpr std::size_t kLatHemisphereField = 8;
+inline constexpr std::size_t kLonDegField = 9;
+inline constexpr std::size_t kLonMinField = 10;
+inline constexpr std::size_t kLonHemisphereField = 11;
 // Cells shorter than this get blanks in front; longer ones are never cut.
 inline constexpr std::size_t kPixelWidth = 4;
 inline constexpr std::size_t kDegreeWidth = 3;

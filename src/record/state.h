@@ -31,9 +31,6 @@ struct State {
   std::filesystem::path AppFolder;
   // Folder whose calibration files are converted, ending with a separator.
   std::filesystem::path WorkFolder;
-  std::filesystem::path KalPath;
-  // Map being written; after a run, the last map written.
-  std::filesystem::path MapPath;
   bool ShowExtChoice = false;
   // Whether maps get the border, scale and image size lines after the fixed ones.
   bool CompleteMaps = false;

@@ -25,19 +25,10 @@ std::string ExtensionForOption(std::string_view option_text) {
 
 namespace {
 
-constexpr std::string_view kEllipsis = "\xE2\x80\xA6";
-
 // "... und N weitere." once more than kMaxListedFailures entries were to be listed.
 std::string MoreText(std::size_t count) {
   if (count <= kMaxListedFailures) return {};
   return "\n\n... und " + std::to_string(count - kMaxListedFailures) + " weitere.";
-}
-
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-
-// Whether a UTF-8 text may be cut before position `i`: not inside a character.
-bool StartsCharacter(std::string_view text, std::size_t i) {
-  return i >= text.size() || (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
 }
 
 }  // namespace
@@ -85,27 +76,6 @@ std::string RefusedMessage(const std::vector<std::filesystem::path>& refused) {
     text += "\n" + PathText(refused[i]);
   }
   return text + MoreText(refused.size());
-}
-
-std::string ProgressText(std::size_t done, std::size_t total, std::string_view map,
-                         const std::function<bool(std::string_view)>& fits) {
-  const std::string prefix = std::to_string(done) + " von " + std::to_string(total) + ": ";
-  std::string line = prefix + std::string(map);
-  if (fits(line)) return line;
-  // Whole folders first: "…\\blatt.map" tells more than "…tt.map".
-  std::size_t cut = 0;
-  for (std::size_t i = 0; i < map.size(); ++i) {
-    if (!IsSeparator(map[i]) || i == 0) continue;
-    line = prefix + std::string(kEllipsis) + std::string(map.substr(i));
-    if (fits(line)) return line;
-    cut = i + 1;
-  }
-  for (std::size_t i = cut + 1; i < map.size(); ++i) {
-    if (!StartsCharacter(map, i)) continue;
-    line = prefix + std::string(kEllipsis) + std::string(map.substr(i));
-    if (fits(line)) return line;
-  }
-  return prefix + std::string(kEllipsis);
 }
 
 }  // namespace kal2map::ui

@@ -47,9 +47,4 @@ std::string ReportMessage(const RunReport& report);
 // folder nor a calibration file.
 std::string RefusedMessage(const std::vector<std::filesystem::path>& refused);
 
-// "<done> von <total>: <map>" for the message line during a run. While `fits` refuses the
-// line, the map's path loses folders from the left, then characters, behind a leading "…".
-std::string ProgressText(std::size_t done, std::size_t total, std::string_view map,
-                         const std::function<bool(std::string_view)>& fits);
-
 }  // namespace kal2map::ui

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "control/batch.h"
+#include "control/run_texts.h"
 #include "platform/text.h"
 #include "platform/utf16.h"
 #include "ui/dpi.h"
@@ -324,10 +325,10 @@ void MainWindow::Command_konv_Click() {
   progress_ = std::make_unique<RunProgress>();
   EnableForRun(true);
   SetMessageLine(std::string(kSearchingText));
-  // The worker gets its own copies; the window's thread keeps away from `state_` until it
-  // has joined the worker.
-  auto work = [&state = state_, &progress = *progress_, choice = choice_, subfolders = subfolders_,
-               window = window_] {
+  // The run converts with its own copy of the record and speaks only through `progress`, so
+  // that nothing the window does meanwhile can reach into it.
+  auto work = [state = state_, &progress = *progress_, choice = choice_, subfolders = subfolders_,
+               window = window_]() mutable {
     RunReport report;
     try {
       report = ConvertPlan(state, progress, PlanChoice(choice, subfolders));
@@ -356,12 +357,10 @@ void MainWindow::Command_Ende_Click() {
 }
 
 void MainWindow::Option1_Click(int index) {
-  if (running()) return;
   state_.BitmapExt = ExtensionForOption(ToUtf8(TextOf(Item(Option1 + index))));
 }
 
 void MainWindow::ExtChoice_Click() {
-  if (running()) return;
   state_.ShowExtChoice = !state_.ShowExtChoice;
   ApplyExtChoice();
 }
@@ -374,14 +373,12 @@ void MainWindow::ChooseFolder_Click() {
 }
 
 void MainWindow::Subfolders_Click() {
-  if (running()) return;
   subfolders_ = !subfolders_;
   CheckMenuItem(GetSystemMenu(window_, FALSE), IDM_SUBFOLDERS,
                 MF_BYCOMMAND | (subfolders_ ? MF_CHECKED : MF_UNCHECKED));
 }
 
 void MainWindow::CompleteMaps_Click() {
-  if (running()) return;
   state_.CompleteMaps = !state_.CompleteMaps;
   CheckMenuItem(GetSystemMenu(window_, FALSE), IDM_COMPLETE_MAPS,
                 MF_BYCOMMAND | (state_.CompleteMaps ? MF_CHECKED : MF_UNCHECKED));

@@ -3,8 +3,9 @@
 // call into the core; everything else lives in the core.
 //
 // A conversion runs on a worker thread, so that the window keeps answering the system and
-// shows progress. While it runs, the worker alone uses the State record: every control and
-// menu entry that would change it is disabled, and their handlers refuse.
+// shows progress. The worker converts with a copy of the State record taken at the start and
+// reports only through its RunProgress; the options are disabled meanwhile so that the user
+// sees which ones the run uses.
 #pragma once
 
 #include <windows.h>

@@ -1,0 +1,25 @@
+#include "util/text.h"
+
+#include <gtest/gtest.h>
+
+namespace kal2map {
+namespace {
+
+TEST(Windows1252, ToUtf8AndLowerCase) {
+  struct Case {
+    std::string ansi, utf8, lower;
+  };
+  const Case cases[] = {
+      {"a\xE4\x80\x9F\x81", "a\xC3\xA4\xE2\x82\xAC\xC5\xB8\xEF\xBF\xBD", "a\xE4\x80\xFF\x81"},
+      // The capitals beyond Latin-1 fold to their small letters in the code page; × and ß stay.
+      {"\x8A\x8C\x8E\xD7\xDF\xC4Z", "\xC5\xA0\xC5\x92\xC5\xBD\xC3\x97\xC3\x9F\xC3\x84Z",
+       "\x9A\x9C\x9E\xD7\xDF\xE4z"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Utf8FromAnsi(c.ansi), c.utf8);
+    EXPECT_EQ(LowerAnsi(c.ansi), c.lower);
+  }
+}
+
+}  // namespace
+}  // namespace kal2map
