@@ -1,0 +1,266 @@
+#include "georef/projection.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <complex>
+#include <limits>
+#include <numbers>
+
+namespace kal2map {
+
+namespace {
+
+using std::numbers::pi;
+
+constexpr double kRad = pi / 180;
+constexpr double kA = 6378137.0;
+constexpr double kF = 1 / 298.257223563;
+constexpr double kE2 = kF * (2 - kF);
+const double kE = std::sqrt(kE2);
+
+// Forward and inverse round to a few units in the last place; a point Forward made must pass
+// Inverse's bounds, so these admit that much beyond them.
+constexpr double kSlack = 1e-12;
+
+// tan of the conformal latitude from tan of the geodetic one; finite for every finite tau, so
+// that the poles (tan(pi/2) is finite in doubles) need no case of their own.
+double ConformalTan(double tau) {
+  const double tau1 = std::hypot(1.0, tau);
+  const double sigma = std::sinh(kE * std::atanh(kE * tau / tau1));
+  return std::hypot(1.0, sigma) * tau - sigma * tau1;
+}
+
+// The inverse of ConformalTan, by Newton's method: it converges to rounding in two or three
+// steps from this start for every latitude.
+double GeodeticTan(double taup) {
+  if (!std::isfinite(taup)) return taup;
+  const double e2m = 1 - kE2;
+  double tau = std::abs(taup) > 70 ? taup * std::exp(kE * std::atanh(kE)) : taup / e2m;
+  const double tol =
+      std::sqrt(std::numeric_limits<double>::epsilon()) / 10 * std::max(1.0, std::abs(taup));
+  for (int i = 0; i < 5; ++i) {
+    const double taupa = ConformalTan(tau);
+    const double dtau = (taup - taupa) * (1 + e2m * tau * tau) /
+                        (e2m * std::hypot(1.0, tau) * std::hypot(1.0, taupa));
+    tau += dtau;
+    if (!(std::abs(dtau) >= tol)) break;
+  }
+  return tau;
+}
+
+// Isometric latitude and back, in radians.
+double Isometric(double phi) { return std::asinh(ConformalTan(std::tan(phi))); }
+double FromIsometric(double psi) { return std::atan(GeodeticTan(std::sinh(psi))); }
+
+// Kruger's series in the third flattening n to n^6 (Karney 2011): the rectifying radius A,
+// alpha from the conformal sphere's transverse Mercator to the ellipsoid's, beta back.
+struct Kruger {
+  double radius;
+  std::array<double, 6> alpha, beta;
+};
+
+const Kruger& Series() {
+  static const Kruger k = [] {
+    const double n = kF / (2 - kF), n2 = n * n, n3 = n2 * n, n4 = n3 * n, n5 = n4 * n, n6 = n5 * n;
+    Kruger s;
+    s.radius = kA / (1 + n) * (1 + n2 / 4 + n4 / 64 + n6 / 256);
+    s.alpha = {
+        n / 2 - 2 * n2 / 3 + 5 * n3 / 16 + 41 * n4 / 180 - 127 * n5 / 288 + 7891 * n6 / 37800,
+        13 * n2 / 48 - 3 * n3 / 5 + 557 * n4 / 1440 + 281 * n5 / 630 - 1983433 * n6 / 1935360,
+        61 * n3 / 240 - 103 * n4 / 140 + 15061 * n5 / 26880 + 167603 * n6 / 181440,
+        49561 * n4 / 161280 - 179 * n5 / 168 + 6601661 * n6 / 7257600,
+        34729 * n5 / 80640 - 3418889 * n6 / 1995840,
+        212378941 * n6 / 319334400};
+    s.beta = {n / 2 - 2 * n2 / 3 + 37 * n3 / 96 - n4 / 360 - 81 * n5 / 512 + 96199 * n6 / 604800,
+              n2 / 48 + n3 / 15 - 437 * n4 / 1440 + 46 * n5 / 105 - 1118711 * n6 / 3870720,
+              17 * n3 / 480 - 37 * n4 / 840 - 209 * n5 / 4480 + 5569 * n6 / 90720,
+              4397 * n4 / 161280 - 11 * n5 / 504 - 830251 * n6 / 7257600,
+              4583 * n5 / 161280 - 108847 * n6 / 3991680,
+              20648693 * n6 / 638668800};
+    return s;
+  }();
+  return k;
+}
+
+// Northing (real) and easting (imaginary) of the transverse Mercator in units of the rectifying
+// radius, for |dlam| < pi/2.
+std::complex<double> TransverseZeta(double phi, double dlam) {
+  const double taup = ConformalTan(std::tan(phi));
+  const std::complex<double> zetap(std::atan2(taup, std::cos(dlam)),
+                                   std::asinh(std::sin(dlam) / std::hypot(taup, std::cos(dlam))));
+  std::complex<double> zeta = zetap;
+  for (int j = 0; j < 6; ++j) zeta += Series().alpha[j] * std::sin(2.0 * (j + 1) * zetap);
+  return zeta;
+}
+
+// The Lambert cone of a projection, always opening towards the north pole: a cone with its apex
+// at the south pole is its mirror image across the equator, with latitudes and northings
+// negated.
+struct Cone {
+  double n = 0, af = 0, rho0 = 0;
+  bool mirrored = false;
+  double Rho(double phi) const {  // phi in radians, north of the far pole's margin
+    const double es = kE * std::sin(phi);
+    const double t = std::tan(pi / 4 - phi / 2) / std::pow((1 - es) / (1 + es), kE / 2);
+    return af * std::pow(t, n);
+  }
+};
+
+bool BeyondFarPole(double lat) { return lat < -(90 - kPoleMargin) - kSlack; }
+
+std::optional<Cone> MakeCone(const Projection& p) {
+  for (double lat : {p.parallel1, p.parallel2}) {
+    if (!(std::abs(lat) < 90)) return std::nullopt;
+  }
+  auto m = [](double phi) {
+    return std::cos(phi) / std::sqrt(1 - kE2 * std::sin(phi) * std::sin(phi));
+  };
+  auto log_t = [](double phi) { return -Isometric(phi); };
+  const double phi1 = p.parallel1 * kRad, phi2 = p.parallel2 * kRad;
+  Cone c;
+  c.n = std::abs(phi1 - phi2) < 1e-10
+            ? std::sin(phi1)
+            : (std::log(m(phi1)) - std::log(m(phi2))) / (log_t(phi1) - log_t(phi2));
+  if (!(std::abs(c.n) >= kMinCone)) return std::nullopt;
+  c.mirrored = c.n < 0;
+  const double sign = c.mirrored ? -1 : 1;
+  c.n = std::abs(c.n);
+  c.af = kA * m(phi1) / (c.n * std::exp(c.n * log_t(sign * phi1)));
+  if (!(std::abs(p.lat0) <= 90) || BeyondFarPole(sign * p.lat0)) return std::nullopt;
+  c.rho0 = c.Rho(sign * p.lat0 * kRad);
+  return c;
+}
+
+bool Finite(double a, double b) { return std::isfinite(a) && std::isfinite(b); }
+
+std::optional<Planar> Checked(Planar q) {
+  if (!Finite(q.x, q.y)) return std::nullopt;
+  return q;
+}
+
+std::optional<LonLat> Checked(double lat, double lon) {
+  if (!Finite(lat, lon) || std::abs(lat) > 90) return std::nullopt;
+  return LonLat{WrapLongitude(lon), lat};
+}
+
+}  // namespace
+
+std::optional<Planar> Forward(const Projection& p, double lat, double lon) {
+  if (!Finite(lat, lon) || std::abs(lat) > 90) return std::nullopt;
+  const double dlon = WrapLongitude(lon - p.lon0);
+  const double k = p.scale;
+  switch (p.kind) {
+    case ProjectionKind::kLatLon:
+      return Checked({p.lon0 + dlon, lat});
+    case ProjectionKind::kMercator:
+      if (!(k > 0) || std::abs(lat) > 90 - kPoleMargin) return std::nullopt;
+      return Checked({p.false_easting + k * kA * dlon * kRad,
+                      p.false_northing + k * kA * Isometric(lat * kRad)});
+    case ProjectionKind::kTransverseMercator: {
+      if (!(k > 0) || std::abs(dlon) > kTransverseMercatorReach) return std::nullopt;
+      const double ka = k * Series().radius;
+      const std::complex<double> zeta = TransverseZeta(lat * kRad, dlon * kRad);
+      const double xi0 = TransverseZeta(p.lat0 * kRad, 0).real();
+      return Checked(
+          {p.false_easting + ka * zeta.imag(), p.false_northing + ka * (zeta.real() - xi0)});
+    }
+    case ProjectionKind::kLambertConic: {
+      const std::optional<Cone> c = MakeCone(p);
+      if (!c) return std::nullopt;
+      const double sign = c->mirrored ? -1 : 1;
+      if (BeyondFarPole(sign * lat)) return std::nullopt;
+      const double rho = c->Rho(sign * lat * kRad), theta = c->n * dlon * kRad;
+      return Checked({p.false_easting + rho * std::sin(theta),
+                      p.false_northing + sign * (c->rho0 - rho * std::cos(theta))});
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<LonLat> Inverse(const Projection& p, double x, double y) {
+  if (!Finite(x, y)) return std::nullopt;
+  const double k = p.scale;
+  auto within_turn = [](double dlon) { return std::abs(dlon) <= 180 + kSlack; };
+  switch (p.kind) {
+    case ProjectionKind::kLatLon:
+      if (!within_turn(x - p.lon0)) return std::nullopt;
+      return Checked(y, x);
+    case ProjectionKind::kMercator: {
+      if (!(k > 0)) return std::nullopt;
+      const double psi = (y - p.false_northing) / (k * kA);
+      const double dlon = (x - p.false_easting) / (k * kA) / kRad;
+      if (std::abs(psi) > Isometric((90 - kPoleMargin) * kRad) + kSlack || !within_turn(dlon)) {
+        return std::nullopt;
+      }
+      return Checked(FromIsometric(psi) / kRad, p.lon0 + dlon);
+    }
+    case ProjectionKind::kTransverseMercator: {
+      if (!(k > 0)) return std::nullopt;
+      const double ka = k * Series().radius;
+      const std::complex<double> zeta(
+          (y - p.false_northing) / ka + TransverseZeta(p.lat0 * kRad, 0).real(),
+          (x - p.false_easting) / ka);
+      // Beyond a pole, or so far east or west that the series would overflow: neither is the
+      // image of a point within reach, whose easting stays below 0.56 radii.
+      if (std::abs(zeta.real()) > pi / 2 + kSlack || std::abs(zeta.imag()) > 1) {
+        return std::nullopt;
+      }
+      std::complex<double> zetap = zeta;
+      for (int j = 0; j < 6; ++j) zetap -= Series().beta[j] * std::sin(2.0 * (j + 1) * zeta);
+      // At the pole itself the longitude is the central meridian's.
+      const double xip = std::clamp(zetap.real(), -pi / 2, pi / 2);
+      const double s = std::sinh(zetap.imag()), c = std::cos(xip);
+      const double dlon = std::atan2(s, c) / kRad;
+      if (std::abs(dlon) > kTransverseMercatorReach + kSlack) return std::nullopt;
+      const double lat = std::atan(GeodeticTan(std::sin(xip) / std::hypot(s, c))) / kRad;
+      return Checked(lat, p.lon0 + dlon);
+    }
+    case ProjectionKind::kLambertConic: {
+      const std::optional<Cone> c = MakeCone(p);
+      if (!c) return std::nullopt;
+      const double sign = c->mirrored ? -1 : 1;
+      const double east = x - p.false_easting, north = c->rho0 - sign * (y - p.false_northing);
+      const double rho = std::hypot(east, north);
+      const double dlon = std::atan2(east, north) / c->n / kRad;
+      if (!within_turn(dlon)) return std::nullopt;  // in the cone's gap
+      const double lat = rho == 0 ? 90 : FromIsometric(-std::log(rho / c->af) / c->n) / kRad;
+      if (BeyondFarPole(lat)) return std::nullopt;
+      return Checked(sign * lat, p.lon0 + dlon);
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<Projection> UtmZone(double lat, double lon) {
+  if (!Finite(lat, lon) || std::abs(lat) > 90) return std::nullopt;
+  // 180 degrees east closes zone 60 rather than opening zone 1 a second time.
+  const int zone = std::min(60, static_cast<int>(std::floor((WrapLongitude(lon) + 180) / 6)) + 1);
+  Projection p;
+  p.kind = ProjectionKind::kTransverseMercator;
+  p.lon0 = -183 + 6 * zone;
+  p.scale = 0.9996;
+  p.false_easting = 500000;
+  p.false_northing = lat < 0 ? 10000000 : 0;
+  return p;
+}
+
+Projection LambertForSpan(double lat_min, double lat_max, double lon0) {
+  const double span = lat_max - lat_min;
+  Projection p;
+  p.kind = ProjectionKind::kLambertConic;
+  p.lat0 = lat_min + span / 2;
+  p.lon0 = lon0;
+  p.parallel1 = lat_min + span / 6;
+  p.parallel2 = lat_min + 5 * span / 6;
+  return p;
+}
+
+Projection MercatorAt(double lon0) {
+  Projection p;
+  p.kind = ProjectionKind::kMercator;
+  p.lon0 = lon0;
+  return p;
+}
+
+}  // namespace kal2map
