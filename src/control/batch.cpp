@@ -44,6 +44,7 @@ void ConvertJob(State& state, const Job& job, Window& window, ImageFinder& finde
       failed = &job.map;
       std::string map = BuildMap(state);
       MapExtras extras = CompleteAndCheck(state, map, job.map, finder);
+      if (extras.projection) DeclareProjection(map, *extras.projection);
       if (extras.border) map += BorderLines(*extras.border);
       ec = ReplaceFileContents(job.map, map, changed);
       // A map that was not written needs no warnings about its contents.

@@ -1,7 +1,10 @@
 #include "control/map_check.h"
 
+#include <cmath>
+
 #include "georef/check.h"
 #include "georef/fit.h"
+#include "georef/sheet.h"
 #include "mapfile/map_reader.h"
 #include "platform/text.h"
 #include "util/text.h"
@@ -37,6 +40,27 @@ std::optional<ImageExtent> ImageExtentFor(const State& state, const std::filesys
   return std::nullopt;
 }
 
+// The border and scale in the plane the sheet was drawn in, where that is not degrees and holds
+// every corner; `border` keeps the fit in degrees otherwise.
+void InTheSheetsPlane(std::span<const GeoPoint> points, ImageExtent extent, MapBorder& border,
+                      std::optional<Projection>& projection) {
+  const std::optional<SheetModel> sheet = FitSheet(points);
+  if (!sheet || sheet->projection.kind == ProjectionKind::kLatLon) return;
+  const double w = static_cast<double>(extent.width), h = static_cast<double>(extent.height);
+  const std::array<std::array<double, 2>, 4> pixels = {{{0, 0}, {w, 0}, {w, h}, {0, h}}};
+  MapBorder in_plane = border;
+  for (std::size_t i = 0; i < pixels.size(); ++i) {
+    const std::optional<LonLat> corner = sheet->LonLatAt(pixels[i][0], pixels[i][1]);
+    if (!corner) return;
+    in_plane.corners[i] = {corner->lon, corner->lat};
+  }
+  const std::optional<double> metres = MetresPerPixelAt(*sheet, w / 2, h / 2);
+  if (!metres || !std::isfinite(*metres)) return;
+  in_plane.metres_per_pixel = *metres;
+  border = in_plane;
+  projection = sheet->projection;
+}
+
 }  // namespace
 
 MapExtras CompleteAndCheck(const State& state, std::string_view map,
@@ -60,6 +84,7 @@ MapExtras CompleteAndCheck(const State& state, std::string_view map,
         }
         border.metres_per_pixel = MetresPerPixel(fit, static_cast<double>(extent->width),
                                                  static_cast<double>(extent->height));
+        InTheSheetsPlane(points, *extent, border, extras.projection);
         extras.border = border;
       } else {
         why = fit.error;

@@ -15,7 +15,9 @@
 namespace kal2map {
 
 struct MapExtras {
-  std::optional<MapBorder> border;    // only with state.CompleteMaps, and only when computable
+  std::optional<MapBorder> border;  // only with state.CompleteMaps, and only when computable
+  // The plane the sheet was drawn in, for a complete map when it is not latitude/longitude.
+  std::optional<Projection> projection;
   std::vector<std::string> warnings;  // German, UTF-8, each naming no file
 };
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "georef/fit.h"
+#include "georef/projection.h"
 
 namespace kal2map {
 
@@ -19,6 +20,11 @@ struct MapBorder {
   std::array<std::array<double, 2>, 4> corners{};
   double metres_per_pixel = 0;
 };
+
+// Makes a built map declare `projection` in its projection line and its setup line, with
+// latitude of origin, central meridian, scale, false easting and northing, and a cone's two
+// standard parallels, in the fields and order readers take them from.
+void DeclareProjection(std::string& map, const Projection& projection);
 
 // The 13 lines after the fixed ones, each ended by CR LF, in the order map tools write them.
 std::string BorderLines(const MapBorder& border);

@@ -1,0 +1,132 @@
+#include "georef/sheet.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numbers>
+#include <vector>
+
+namespace kal2map {
+namespace {
+
+constexpr double kRad = std::numbers::pi / 180;
+
+// Whole pixels and coordinates typed to a few decimals leave this much misfit (pixels, root
+// mean square) in any plane; differences below it tell nothing about the plane.
+constexpr double kNoisePixels = 0.3;
+// A plane must fit better than another by this share of the worse one's misfit, beyond the
+// noise, to be preferred to it.
+constexpr double kClearlyBetter = 0.5;
+
+std::optional<AffinePair> Invert(const AffinePair& a) {
+  const double det = a.p.cu * a.q.cv - a.p.cv * a.q.cu;
+  if (!(std::abs(det) > 0) || !std::isfinite(det)) return std::nullopt;
+  AffinePair inv;
+  inv.p.cu = a.q.cv / det;
+  inv.p.cv = -a.p.cv / det;
+  inv.q.cu = -a.q.cu / det;
+  inv.q.cv = a.p.cu / det;
+  inv.p.c0 = -(inv.p.cu * a.p.c0 + inv.p.cv * a.q.c0);
+  inv.q.c0 = -(inv.q.cu * a.p.c0 + inv.q.cv * a.q.c0);
+  return inv;
+}
+
+struct Fitted {
+  SheetModel sheet;
+  double misfit = 0;  // root mean square, in pixels, of the points around where the fit puts them
+};
+
+std::optional<Fitted> Fit(const Projection& projection, std::span<const GeoPoint> points) {
+  std::vector<AffineSample> samples;
+  for (const GeoPoint& p : points) {
+    const std::optional<Planar> at = Forward(projection, p.lat, p.lon);
+    if (!at) return std::nullopt;
+    samples.push_back({p.x, p.y, at->x, at->y});
+  }
+  const std::optional<AffinePair> plane = FitAffine(samples);
+  if (!plane) return std::nullopt;
+  const std::optional<AffinePair> pixel = Invert(*plane);
+  if (!pixel) return std::nullopt;
+  double sum = 0;
+  for (const AffineSample& s : samples) {
+    const double x = pixel->p(s.p, s.q), y = pixel->q(s.p, s.q);
+    sum += (x - s.u) * (x - s.u) + (y - s.v) * (y - s.v);
+  }
+  return Fitted{{projection, *plane, *pixel}, std::sqrt(sum / static_cast<double>(samples.size()))};
+}
+
+// Whether `a` fits clearly better than `b`.
+bool ClearlyBetter(double a, double b) {
+  return a + kClearlyBetter * std::max(b, kNoisePixels) < b;
+}
+
+}  // namespace
+
+std::optional<LonLat> SheetModel::LonLatAt(double x, double y) const {
+  return Inverse(projection, plane.p(x, y), plane.q(x, y));
+}
+
+std::optional<std::array<double, 2>> SheetModel::PixelAt(double lat, double lon) const {
+  const std::optional<Planar> at = Forward(projection, lat, lon);
+  if (!at) return std::nullopt;
+  return std::array<double, 2>{pixel.p(at->x, at->y), pixel.q(at->x, at->y)};
+}
+
+std::optional<SheetModel> FitSheetIn(const Projection& projection,
+                                     std::span<const GeoPoint> points) {
+  const std::optional<Fitted> fitted = Fit(projection, points);
+  if (!fitted) return std::nullopt;
+  return fitted->sheet;
+}
+
+std::optional<SheetModel> FitSheet(std::span<const GeoPoint> points) {
+  if (points.size() < 4) return std::nullopt;
+  // The points' middle, longitudes seen from the first point so that 179.9 and -179.9 are near.
+  double lon = 0, lat_min = 90, lat_max = -90, lat = 0;
+  bool across_antimeridian = false;
+  for (const GeoPoint& p : points) {
+    const double east = WrapLongitude(p.lon - points[0].lon);
+    lon += east / static_cast<double>(points.size());
+    lat += p.lat / static_cast<double>(points.size());
+    lat_min = std::min(lat_min, p.lat);
+    lat_max = std::max(lat_max, p.lat);
+    across_antimeridian |= std::abs(points[0].lon + east) > 180;
+  }
+  lon = WrapLongitude(points[0].lon + lon);
+  if (!std::isfinite(lon) || !std::isfinite(lat)) return std::nullopt;
+
+  Projection degrees;
+  degrees.lon0 = lon;
+  std::vector<Projection> others;
+  if (const auto utm = UtmZone(lat, lon)) others.push_back(*utm);
+  others.push_back(MercatorAt(lon));
+  others.push_back(LambertForSpan(lat_min, lat_max, lon));
+
+  std::optional<Fitted> best;
+  for (const Projection& projection : others) {
+    const std::optional<Fitted> fitted = Fit(projection, points);
+    // The first, the transverse Mercator, stays unless another is clearly better.
+    if (fitted && (!best || ClearlyBetter(fitted->misfit, best->misfit))) best = fitted;
+  }
+  const std::optional<Fitted> in_degrees =
+      across_antimeridian ? std::nullopt : Fit(degrees, points);
+  if (best && (!in_degrees || ClearlyBetter(best->misfit, in_degrees->misfit))) return best->sheet;
+  if (in_degrees) return in_degrees->sheet;
+  return std::nullopt;
+}
+
+std::optional<double> MetresPerPixelAt(const SheetModel& sheet, double x, double y) {
+  constexpr double kA = 6378137.0;
+  constexpr double kF = 1 / 298.257223563;
+  constexpr double kE2 = kF * (2 - kF);
+  const std::optional<LonLat> a = sheet.LonLatAt(x, y), b = sheet.LonLatAt(x + 1, y);
+  if (!a || !b) return std::nullopt;
+  const double phi = a->lat * kRad;
+  const double w = 1 - kE2 * std::sin(phi) * std::sin(phi);
+  const double meridian = kA * (1 - kE2) / (w * std::sqrt(w));
+  const double prime_vertical = kA / std::sqrt(w);
+  return std::hypot(meridian * (b->lat - a->lat) * kRad,
+                    prime_vertical * std::cos(phi) * WrapLongitude(b->lon - a->lon) * kRad);
+}
+
+}  // namespace kal2map
