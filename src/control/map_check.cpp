@@ -1,5 +1,6 @@
 #include "control/map_check.h"
 
+#include "control/check_texts.h"
 #include "georef/check.h"
 #include "georef/fit.h"
 #include "platform/text.h"
@@ -60,7 +61,7 @@ MapExtras CompleteAndCheck(const State& state, std::string_view map,
                                                  static_cast<double>(extent->height));
         extras.border = border;
       } else {
-        why = fit.error;
+        why = FitFailureText(fit.failure);
       }
     }
     if (!why.empty()) {

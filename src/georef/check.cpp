@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdio>
 #include <limits>
 #include <numbers>
 
@@ -70,12 +69,6 @@ Centre CentreOf(std::span<const GeoPoint> points) {
     c.lat += p.lat / static_cast<double>(points.size());
   }
   return c;
-}
-
-std::string Number(double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.0f", value);
-  return text;
 }
 
 // Stretch and shear of the map from plane to pixels. Its linear part is the sum of a
@@ -235,28 +228,6 @@ std::vector<CalibrationWarning> CheckCalibration(std::span<const GeoPoint> point
     }
   }
   return warnings;
-}
-
-std::string WarningText(const CalibrationWarning& warning) {
-  const std::string point = "Punkt " + std::to_string(warning.point);
-  switch (warning.kind) {
-    case CheckKind::kTooFewPoints:
-      return "Weniger als zwei brauchbare Punkte: kein Programm kann die Karte einordnen";
-    case CheckKind::kSamePixel:
-      return "Punkt " + std::to_string(warning.other) + " und " + point +
-             " liegen auf demselben Pixel, haben aber verschiedene Koordinaten";
-    case CheckKind::kMisfit:
-      return point + " liegt " + Number(warning.pixels) +
-             " Pixel neben der Lage, die die \xC3\xBC"
-             "brigen Punkte ergeben (Tippfehler?)";
-    case CheckKind::kOutsideImage:
-      return point +
-             " liegt au\xC3\x9F"
-             "erhalb des Bildes (" +
-             std::to_string(warning.image.width) + " x " + std::to_string(warning.image.height) +
-             " Pixel)";
-  }
-  return {};
 }
 
 }  // namespace kal2map

@@ -31,10 +31,6 @@ struct CalibrationWarning {
 std::vector<CalibrationWarning> CheckCalibration(std::span<const GeoPoint> points,
                                                  std::optional<ImageExtent> image);
 
-// The warning as the user reads it (German, UTF-8), e.g. "Punkt 4 liegt außerhalb des Bildes
-// (6000 x 4000 Pixel)".
-std::string WarningText(const CalibrationWarning& warning);
-
 // Distance in pixels between points[index] and the pixel the other points place it at, fitted
 // in a few map projections: the smallest among those in which the others fit a scan (at most
 // 1 % stretch or shear), else among all. Empty for fewer than four points, or when the others
