@@ -1,5 +1,6 @@
 #include "control/check_texts.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace kal2map {
@@ -22,16 +23,26 @@ std::string WarningText(const CalibrationWarning& warning) {
     case CheckKind::kSamePixel:
       return "Punkt " + std::to_string(warning.other) + " und " + point +
              " liegen auf demselben Pixel, haben aber verschiedene Koordinaten";
-    case CheckKind::kMisfit:
-      return point + " liegt " + Number(warning.pixels) +
+    case CheckKind::kMisfit: {
+      // Of two points the data cannot tell apart, the lower number first, as the file has them.
+      const std::string which =
+          warning.other == 0
+              ? point + " liegt "
+              : "Punkt " + std::to_string(std::min(warning.point, warning.other)) + " oder Punkt " +
+                    std::to_string(std::max(warning.point, warning.other)) + " liegt etwa ";
+      return which + Number(warning.pixels) +
              " Pixel neben der Lage, die die \xC3\xBC"
              "brigen Punkte ergeben (Tippfehler?)";
+    }
     case CheckKind::kOutsideImage:
       return point +
              " liegt au\xC3\x9F"
              "erhalb des Bildes (" +
              std::to_string(warning.image.width) + " x " + std::to_string(warning.image.height) +
              " Pixel)";
+    case CheckKind::kNoProjection:
+      return "Die Punkte passen zu keiner bekannten Kartenprojektion (Abweichungen bis " +
+             Number(warning.pixels) + " Pixel); bitte alle Punkte pr\xC3\xBC" + "fen";
   }
   return {};
 }
