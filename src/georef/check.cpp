@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <numbers>
+#include <utility>
 
 namespace kal2map {
 
@@ -154,8 +156,8 @@ Planes InPlanes(std::span<const GeoPoint> points) {
 struct Judged {
   std::size_t index = 0;
   double misfit = 0;
-  // Some plane fits the others as a scan. A typing error leaves this true only when it is
-  // the point left out: kept in, it bends the fit of the rest.
+  // Some plane fits the others as a scan. A large typing error kept among them bends their
+  // fit beyond one.
   bool scan_without = false;
 };
 
@@ -199,8 +201,8 @@ bool AgreeInSomePlane(const Planes& planes) {
 }
 
 // The data cannot tell `a` (the worst) from `b`: both leave a rest that is a scan, and either
-// their misfits are alike or the others without both lie in a thin band, from which the
-// two sit at the ends of the same lever.
+// their misfits are alike or the others without both lie in a thin band, which makes the two
+// the ends of one lever.
 bool Twins(const Planes& planes, const Judged& a, const Judged& b) {
   if (!a.scan_without || !b.scan_without) return false;
   if (b.misfit >= (1 - kTwinShare) * a.misfit) return true;
