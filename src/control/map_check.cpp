@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "control/check_texts.h"
 #include "georef/check.h"
 #include "georef/fit.h"
 #include "georef/sheet.h"
@@ -87,7 +88,7 @@ MapExtras CompleteAndCheck(const State& state, std::string_view map,
         InTheSheetsPlane(points, *extent, border, extras.projection);
         extras.border = border;
       } else {
-        why = fit.error;
+        why = FitFailureText(fit.failure);
       }
     }
     if (!why.empty()) {

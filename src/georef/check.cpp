@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdio>
+#include <functional>
 #include <limits>
 #include <numbers>
+#include <utility>
 
 namespace kal2map {
 
@@ -32,7 +33,11 @@ constexpr double kJudgeRatio = 0.05;
 
 // A calibration with more mistyped points than this is wrong as a whole; naming every point
 // would help nobody, and each round costs a fit per point and plane.
-constexpr int kMaxMisfitsNamed = 3;
+constexpr std::size_t kMaxMisfitsNamed = 3;
+
+// Two points whose misfits differ by less than this share are alike to the check: which of
+// them is wrong, the data cannot tell.
+constexpr double kTwinShare = 0.05;
 
 struct Centre {
   double lon = 0, lat = 0;
@@ -72,12 +77,6 @@ Centre CentreOf(std::span<const GeoPoint> points) {
   return c;
 }
 
-std::string Number(double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.0f", value);
-  return text;
-}
-
 // Stretch and shear of the map from plane to pixels. Its linear part is the sum of a
 // similarity and a mirrored one; a scan is one of them alone.
 double Stretch(const AffinePair& fit) {
@@ -103,6 +102,15 @@ CalibrationWarning Warning(CheckKind kind, int point) {
   CalibrationWarning warning;
   warning.kind = kind;
   warning.point = point;
+  return warning;
+}
+
+// No set of at most kMaxMisfitsNamed points leaves points that agree: the map is drawn in a
+// projection the check does not know, or wrong as a whole. Blaming one point would send the
+// user to check a right one.
+CalibrationWarning NoProjection(double largest_misfit) {
+  CalibrationWarning warning = Warning(CheckKind::kNoProjection, 0);
+  warning.pixels = largest_misfit;
   return warning;
 }
 
@@ -144,7 +152,21 @@ Planes InPlanes(std::span<const GeoPoint> points) {
   return planes;
 }
 
-std::optional<double> MisfitIn(const Planes& planes, std::size_t index) {
+// One point of a round as the others see it.
+struct Judged {
+  std::size_t index = 0;
+  double misfit = 0;
+  // Some plane fits the others as a scan. A large typing error kept among them bends their
+  // fit beyond one.
+  bool scan_without = false;
+};
+
+bool IsScan(const AffineSums& sums) {
+  const std::optional<AffinePair> fit = sums.Fit();
+  return fit && Stretch(*fit) <= kMaxStretch;
+}
+
+std::optional<Judged> JudgeIn(const Planes& planes, std::size_t index) {
   const std::size_t n = planes.pixels.size();
   if (n < 4 || index >= n) return std::nullopt;
   AffineSums others = planes.pixel_sums;
@@ -163,15 +185,76 @@ std::optional<double> MisfitIn(const Planes& planes, std::size_t index) {
     double& slot = Stretch(*fit) <= kMaxStretch ? best : best_stretched;
     slot = std::min(slot, misfit);
   }
-  if (!std::isfinite(best)) best = best_stretched;
+  const bool scan_without = std::isfinite(best);
+  if (!scan_without) best = best_stretched;
   if (!std::isfinite(best)) return std::nullopt;
-  return best;
+  return Judged{index, best, scan_without};
+}
+
+// The points agree in some plane: it fits them as a scan. Too few to tell count as agreeing.
+bool AgreeInSomePlane(const Planes& planes) {
+  if (planes.pixels.size() < 3) return true;
+  for (std::size_t k = 0; k < std::size(kPlanes); ++k) {
+    if (planes.finite[k] && IsScan(planes.sums[k])) return true;
+  }
+  return false;
+}
+
+// The data cannot tell `a` (the worst) from `b`: both leave a rest that is a scan, and either
+// their misfits are alike or the others without both lie in a thin band, which makes the two
+// the ends of one lever.
+bool Twins(const Planes& planes, const Judged& a, const Judged& b) {
+  if (!a.scan_without || !b.scan_without) return false;
+  if (b.misfit >= (1 - kTwinShare) * a.misfit) return true;
+  AffineSums others = planes.pixel_sums;
+  others.Add(planes.pixels[a.index], -1);
+  others.Add(planes.pixels[b.index], -1);
+  return !others.Fit(kJudgeRatio);
+}
+
+// Sets the worst point aside before judging the rest: a typing error moves the fit of the
+// others too, and must not make its neighbours look wrong. The worst is first of all those
+// whose rest is a scan: with a typing error at one end of a long lever, the point at the
+// other end can be as far off, but only the right one leaves a rest that is a scan.
+std::vector<CalibrationWarning> Misfits(std::span<const GeoPoint> points, double limit) {
+  std::vector<CalibrationWarning> named;
+  std::vector<GeoPoint> rest(points.begin(), points.end());
+  double largest = 0;
+  std::size_t set_aside = 0;
+  while (rest.size() >= 4) {
+    const Planes planes = InPlanes(rest);
+    std::vector<Judged> over;
+    for (std::size_t i = 0; i < rest.size(); ++i) {
+      const std::optional<Judged> judged = JudgeIn(planes, i);
+      if (!judged) continue;
+      if (set_aside == 0) largest = std::max(largest, judged->misfit);
+      if (judged->misfit > limit) over.push_back(*judged);
+    }
+    if (over.empty()) break;
+    std::ranges::sort(over, std::ranges::greater{},
+                      [](const Judged& j) { return std::pair(j.scan_without, j.misfit); });
+    const bool twins = over.size() > 1 && Twins(planes, over[0], over[1]);
+    set_aside += twins ? 2 : 1;
+    if (set_aside > kMaxMisfitsNamed) return {NoProjection(largest)};
+    CalibrationWarning& warning =
+        named.emplace_back(Warning(CheckKind::kMisfit, rest[over[0].index].number));
+    warning.pixels = over[0].misfit;
+    if (twins) warning.other = rest[over[1].index].number;
+    std::vector<std::size_t> out = {over[0].index};
+    if (twins) out.push_back(over[1].index);
+    std::ranges::sort(out, std::ranges::greater{});
+    for (std::size_t i : out) rest.erase(rest.begin() + static_cast<std::ptrdiff_t>(i));
+  }
+  if (!named.empty() && !AgreeInSomePlane(InPlanes(rest))) return {NoProjection(largest)};
+  return named;
 }
 
 }  // namespace
 
 std::optional<double> Misfit(std::span<const GeoPoint> points, std::size_t index) {
-  return MisfitIn(InPlanes(points), index);
+  const std::optional<Judged> judged = JudgeIn(InPlanes(points), index);
+  if (!judged) return std::nullopt;
+  return judged->misfit;
 }
 
 double MisfitLimit(std::span<const GeoPoint> points, double diagonal) {
@@ -204,26 +287,8 @@ std::vector<CalibrationWarning> CheckCalibration(std::span<const GeoPoint> point
     const auto [top, bottom] = std::ranges::minmax(points, {}, &GeoPoint::y);
     diagonal = std::hypot(right.x - left.x, bottom.y - top.y);
   }
-  const double limit = MisfitLimit(points, diagonal);
-  // Set the worst point aside before judging the rest: a typing error moves the fit of the
-  // others too, and must not make its neighbours look wrong.
-  std::vector<GeoPoint> rest(points.begin(), points.end());
-  for (int named = 0; named < kMaxMisfitsNamed && rest.size() >= 4; ++named) {
-    const Planes planes = InPlanes(rest);
-    std::size_t worst = 0;
-    double worst_misfit = -1;
-    for (std::size_t i = 0; i < rest.size(); ++i) {
-      const std::optional<double> misfit = MisfitIn(planes, i);
-      if (misfit && *misfit > worst_misfit) {
-        worst = i;
-        worst_misfit = *misfit;
-      }
-    }
-    if (!(worst_misfit > limit)) break;
-    warnings.push_back(Warning(CheckKind::kMisfit, rest[worst].number));
-    warnings.back().pixels = worst_misfit;
-    rest.erase(rest.begin() + static_cast<std::ptrdiff_t>(worst));
-  }
+  std::vector<CalibrationWarning> misfits = Misfits(points, MisfitLimit(points, diagonal));
+  warnings.insert(warnings.end(), misfits.begin(), misfits.end());
 
   if (image) {
     const double w = static_cast<double>(image->width), h = static_cast<double>(image->height);
@@ -235,28 +300,6 @@ std::vector<CalibrationWarning> CheckCalibration(std::span<const GeoPoint> point
     }
   }
   return warnings;
-}
-
-std::string WarningText(const CalibrationWarning& warning) {
-  const std::string point = "Punkt " + std::to_string(warning.point);
-  switch (warning.kind) {
-    case CheckKind::kTooFewPoints:
-      return "Weniger als zwei brauchbare Punkte: kein Programm kann die Karte einordnen";
-    case CheckKind::kSamePixel:
-      return "Punkt " + std::to_string(warning.other) + " und " + point +
-             " liegen auf demselben Pixel, haben aber verschiedene Koordinaten";
-    case CheckKind::kMisfit:
-      return point + " liegt " + Number(warning.pixels) +
-             " Pixel neben der Lage, die die \xC3\xBC"
-             "brigen Punkte ergeben (Tippfehler?)";
-    case CheckKind::kOutsideImage:
-      return point +
-             " liegt au\xC3\x9F"
-             "erhalb des Bildes (" +
-             std::to_string(warning.image.width) + " x " + std::to_string(warning.image.height) +
-             " Pixel)";
-  }
-  return {};
 }
 
 }  // namespace kal2map

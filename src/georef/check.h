@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <optional>
 #include <span>
-#include <string>
 #include <vector>
 
 #include "georef/fit.h"
@@ -14,26 +13,28 @@ struct ImageExtent {
   std::int64_t width = 0, height = 0;  // pixels
 };
 
-enum class CheckKind { kTooFewPoints, kSamePixel, kMisfit, kOutsideImage };
+enum class CheckKind { kTooFewPoints, kSamePixel, kMisfit, kOutsideImage, kNoProjection };
 
 struct CalibrationWarning {
   CheckKind kind = CheckKind::kTooFewPoints;
-  int point = 0;      // number of the point warned about; 0 for kTooFewPoints
-  int other = 0;      // kSamePixel: the earlier point on the same pixel
-  double pixels = 0;  // kMisfit: distance from where the other points place it
+  int point = 0;  // number of the point warned about; 0 for kTooFewPoints and kNoProjection
+  // kSamePixel: the earlier point on the same pixel. kMisfit: a point the data cannot tell
+  // from `point`, one of the two being wrong; 0 when `point` alone is.
+  int other = 0;
+  // kMisfit: distance from where the other points place it. kNoProjection: the largest such
+  // distance of any point.
+  double pixels = 0;
   ImageExtent image;  // kOutsideImage: the image it lies outside of
 };
 
 // What looks wrong in a map's usable points: too few of them, two on the same pixel with
 // different coordinates, a point far from where the others place it (worst first, then the
-// rest judged without it, while four or more remain, up to three points), a point outside the image
-// (when its size is known). At most one warning per kind and point.
+// rest judged without it, while four or more remain), a point outside the image (when its
+// size is known). Points are named as mistyped only when setting aside at most three leaves
+// points that agree in one of the check's projections; else one kNoProjection warning stands
+// for all. At most one warning per kind and point.
 std::vector<CalibrationWarning> CheckCalibration(std::span<const GeoPoint> points,
                                                  std::optional<ImageExtent> image);
-
-// The warning as the user reads it (German, UTF-8), e.g. "Punkt 4 liegt außerhalb des Bildes
-// (6000 x 4000 Pixel)".
-std::string WarningText(const CalibrationWarning& warning);
 
 // Distance in pixels between points[index] and the pixel the other points place it at, fitted
 // in a few map projections: the smallest among those in which the others fit a scan (at most

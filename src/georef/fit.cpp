@@ -12,9 +12,9 @@ namespace {
 // map without area: every corner would land on one line.
 constexpr double kMinGradientSine = 1e-3;
 
-GeoFit Failed(const char* reason) {
+GeoFit Failed(FitFailure failure) {
   GeoFit fit;
-  fit.error = reason;
+  fit.failure = failure;
   return fit;
 }
 
@@ -25,11 +25,11 @@ double WrapLongitude(double lon) { return std::remainder(lon, 360.0); }
 LonLat GeoFit::At(double x, double y) const { return {WrapLongitude(lon(x, y)), lat(x, y)}; }
 
 GeoFit FitGeoPoints(std::span<const GeoPoint> points) {
-  if (points.size() < 2) return Failed("weniger als zwei brauchbare Punkte");
+  if (points.size() < 2) return Failed(FitFailure::kTooFewPoints);
   for (const GeoPoint& p : points) {
     if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.lon) ||
         !std::isfinite(p.lat)) {
-      return Failed("ein Punkt hat keine g\xC3\xBCltige Zahl");
+      return Failed(FitFailure::kNotANumber);
     }
   }
   // Longitudes as seen from the first point, so that a map across 180 degrees stays in one
@@ -41,7 +41,7 @@ GeoFit FitGeoPoints(std::span<const GeoPoint> points) {
     const GeoPoint& a = points[0];
     const GeoPoint& b = points[1];
     if (a.x == b.x || a.y == b.y) {
-      return Failed("zwei Punkte haben dieselbe x- oder y-Position");
+      return Failed(FitFailure::kSharedXOrY);
     }
     fit.lon.cu = (unwrapped(b.lon) - a.lon) / (b.x - a.x);
     fit.lon.c0 = a.lon - fit.lon.cu * a.x;
@@ -51,16 +51,14 @@ GeoFit FitGeoPoints(std::span<const GeoPoint> points) {
     std::vector<AffineSample> samples;
     for (const GeoPoint& p : points) samples.push_back({p.x, p.y, unwrapped(p.lon), p.lat});
     const std::optional<AffinePair> pair = FitAffine(samples);
-    if (!pair) return Failed("die Punkte liegen auf einer Linie");
+    if (!pair) return Failed(FitFailure::kOnOneLine);
     fit.lon = pair->p;
     fit.lat = pair->q;
   }
   const double det = fit.lon.cu * fit.lat.cv - fit.lon.cv * fit.lat.cu;
   const double norms = std::hypot(fit.lon.cu, fit.lon.cv) * std::hypot(fit.lat.cu, fit.lat.cv);
   if (!(std::abs(det) > kMinGradientSine * norms)) {
-    return Failed(
-        "die Koordinaten der Punkte spannen keine Fl\xC3\xA4"
-        "che auf");
+    return Failed(FitFailure::kNoArea);
   }
   return fit;
 }

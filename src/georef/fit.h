@@ -2,7 +2,6 @@
 
 #include <array>
 #include <span>
-#include <string>
 
 #include "georef/affine.h"
 
@@ -18,12 +17,15 @@ struct LonLat {
   double lon = 0, lat = 0;
 };
 
+// Why points place no map (the cases of FitGeoPoints below).
+enum class FitFailure { kNone, kTooFewPoints, kNotANumber, kSharedXOrY, kOnOneLine, kNoArea };
+
 // Longitude and latitude as affine functions of the pixel position. The longitude may leave
 // -180..180 on a map across the antimeridian; At() wraps it back.
 struct GeoFit {
   AffineFn lon, lat;
-  std::string error;  // why there is no fit (German, UTF-8); empty when the fit holds
-  bool ok() const { return error.empty(); }
+  FitFailure failure = FitFailure::kNone;
+  bool ok() const { return failure == FitFailure::kNone; }
   LonLat At(double x, double y) const;
 };
 
