@@ -8,6 +8,8 @@
 #include <numbers>
 #include <utility>
 
+#include "georef/projection.h"
+
 namespace kal2map {
 
 namespace {
@@ -20,8 +22,11 @@ constexpr double kRad = std::numbers::pi / 180;
 // Mercator and Lambert sheets), Mercator (web maps) and degrees (maps drawn in them). Far
 // north they differ by percents of a large sheet's diagonal, and a misfit in one of them can
 // be a typing error in another.
-enum class Plane { kDegrees, kMercator, kTransverseMercator };
-constexpr Plane kPlanes[] = {Plane::kDegrees, Plane::kMercator, Plane::kTransverseMercator};
+// A Lambert cone over the points' latitudes stands for maps of whole regions, whose parallels lie
+// far from a transverse Mercator's meridian; complete maps choose among the same planes.
+enum class Plane { kDegrees, kMercator, kTransverseMercator, kLambert };
+constexpr Plane kPlanes[] = {Plane::kDegrees, Plane::kMercator, Plane::kTransverseMercator,
+                             Plane::kLambert};
 
 // A plane in which the other points need more stretch or shear than this (as a share of the
 // scale) is not the sheet's projection, unless no plane does better.
@@ -41,6 +46,7 @@ constexpr double kTwinShare = 0.05;
 
 struct Centre {
   double lon = 0, lat = 0;
+  double south = 0, north = 0;  // the points' latitudes span these
 };
 
 // Plane coordinates (radians of arc on a sphere; the unit does not matter to an affine fit).
@@ -63,14 +69,22 @@ AffineSample ToPlane(Plane plane, const GeoPoint& p, Centre c) {
       u = std::atanh(std::cos(lat) * std::sin(dlon));
       v = std::atan2(std::tan(lat), std::cos(dlon)) - c.lat * kRad;
       break;
+    case Plane::kLambert: {
+      const auto at = Forward(LambertForSpan(c.south, c.north, c.lon), p.lat, p.lon);
+      u = at ? at->x : std::numeric_limits<double>::quiet_NaN();
+      v = at ? at->y : std::numeric_limits<double>::quiet_NaN();
+      break;
+    }
   }
   return {u, v, p.x, p.y};
 }
 
 // The points' mean, longitudes taken across the antimeridian where that is shorter.
 Centre CentreOf(std::span<const GeoPoint> points) {
-  Centre c{points[0].lon, 0};
+  Centre c{points[0].lon, 0, points[0].lat, points[0].lat};
   for (const GeoPoint& p : points) {
+    c.south = std::min(c.south, p.lat);
+    c.north = std::max(c.north, p.lat);
     c.lon += WrapLongitude(p.lon - points[0].lon) / static_cast<double>(points.size());
     c.lat += p.lat / static_cast<double>(points.size());
   }
@@ -257,10 +271,17 @@ std::optional<double> Misfit(std::span<const GeoPoint> points, std::size_t index
   return judged->misfit;
 }
 
+namespace {
+
+// The misfit above which a point counts as mistyped: 0.9 % of `diagonal` (the image's, else
+// the points' extent in pixels) plus 0.25 % per degree of arc the points span, up to 4
+// degrees. Projections part further on larger sheets.
 double MisfitLimit(std::span<const GeoPoint> points, double diagonal) {
   if (points.empty()) return 0;
   return (0.009 + 0.0025 * ArcDegrees(points, CentreOf(points))) * diagonal;
 }
+
+}  // namespace
 
 std::vector<CalibrationWarning> CheckCalibration(std::span<const GeoPoint> points,
                                                  std::optional<ImageExtent> image) {

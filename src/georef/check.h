@@ -42,9 +42,4 @@ std::vector<CalibrationWarning> CheckCalibration(std::span<const GeoPoint> point
 // cannot place it, e.g. when they lie in a thin band.
 std::optional<double> Misfit(std::span<const GeoPoint> points, std::size_t index);
 
-// The misfit above which a point counts as mistyped: 0.9 % of `diagonal` (the image's, else
-// the points' extent in pixels) plus 0.25 % per degree of arc the points span, up to 4
-// degrees. Projections part further on larger sheets.
-double MisfitLimit(std::span<const GeoPoint> points, double diagonal);
-
 }  // namespace kal2map
