@@ -66,6 +66,13 @@ inline std::string ReadFile(const std::filesystem::path& path) {
   return bytes.str();
 }
 
+// Line `number` (from 1) of a map, without its CR LF.
+inline std::string Line(const std::string& map, int number) {
+  std::size_t start = 0;
+  for (int i = 1; i < number; ++i) start = map.find("\r\n", start) + 2;
+  return map.substr(start, map.find("\r\n", start) - start);
+}
+
 // A path from UTF-8 text, whatever the system's own encoding of names.
 inline std::filesystem::path U8(std::string_view utf8) {
   return std::u8string(utf8.begin(), utf8.end());

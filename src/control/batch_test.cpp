@@ -10,6 +10,7 @@
 namespace kal2map {
 namespace {
 
+using test::Line;
 using test::Listing;
 using test::ReadFile;
 using test::RecordingWindow;
@@ -20,12 +21,6 @@ const char kKarte[] =
     "[Map]\r\nBitmap = Karte.png\r\n[Calibration Point1]\r\nLatitude = 52.5\r\n"
     "Longitude = 13.25\r\nPixel = (10, 20)\r\n[Calibration Point2]\r\nLatitude = 52.4\r\n"
     "Longitude = 13.3\r\nPixel = (500, 600)\r\n";
-
-std::string Line(const std::string& map, int number) {
-  std::size_t start = 0;
-  for (int i = 1; i < number; ++i) start = map.find("\r\n", start) + 2;
-  return map.substr(start, map.find("\r\n", start) - start);
-}
 
 struct BatchTest : ::testing::Test {
   BatchTest() { InitState(state, dir.path()); }
