@@ -143,8 +143,9 @@ bool Finite(double a, double b) { return std::isfinite(a) && std::isfinite(b); }
 // thousandfold scale, a turn from Greenwich, or a million kilometres off, the digits of a
 // position would drown in those of the origin, or underflow.
 bool Valid(const Projection& p) {
-  const bool scaled = p.kind == ProjectionKind::kLatLon || p.kind == ProjectionKind::kLambertConic;
-  return (scaled || (p.scale >= 1e-3 && p.scale <= 1e3)) && std::abs(p.lat0) <= 90 &&
+  const bool unscaled =
+      p.kind == ProjectionKind::kLatLon || p.kind == ProjectionKind::kLambertConic;
+  return (unscaled || (p.scale >= 1e-3 && p.scale <= 1e3)) && std::abs(p.lat0) <= 90 &&
          std::abs(p.lon0) <= 360 && std::abs(p.false_easting) <= 1e9 &&
          std::abs(p.false_northing) <= 1e9;
 }
