@@ -19,9 +19,12 @@ constexpr double kF = 1 / 298.257223563;
 constexpr double kE2 = kF * (2 - kF);
 const double kE = std::sqrt(kE2);
 
-// Forward and inverse round to a few units in the last place; a point Forward made must pass
-// Inverse's bounds, so these admit that much beyond them.
-constexpr double kSlack = 1e-12;
+// Forward and Inverse round; a point Forward made must pass Inverse's bounds, so these admit
+// that much (in degrees or radians) beyond them.
+constexpr double kSlack = 1e-9;
+// Within this many metres of the edge of what Forward reaches, a point lies on it: near a
+// cone's apex or the transverse Mercator's poles, rounding turns its direction at will.
+constexpr double kEdge = 1e-6;
 
 // tan of the conformal latitude from tan of the geodetic one; finite for every finite tau, so
 // that the poles (tan(pi/2) is finite in doubles) need no case of their own.
@@ -32,11 +35,13 @@ double ConformalTan(double tau) {
 }
 
 // The inverse of ConformalTan, by Newton's method: it converges to rounding in two or three
-// steps from this start for every latitude.
+// steps from this start for every latitude. Within 1e-8 radians of a pole the start is exact
+// to rounding (the tangents' ratio differs from its limit by order 1/tau^2), and Newton's steps
+// would overflow near the largest doubles.
 double GeodeticTan(double taup) {
-  if (!std::isfinite(taup)) return taup;
   const double e2m = 1 - kE2;
   double tau = std::abs(taup) > 70 ? taup * std::exp(kE * std::atanh(kE)) : taup / e2m;
+  if (!(std::abs(taup) < 1e8)) return tau;
   const double tol =
       std::sqrt(std::numeric_limits<double>::epsilon()) / 10 * std::max(1.0, std::abs(taup));
   for (int i = 0; i < 5; ++i) {
@@ -127,12 +132,26 @@ std::optional<Cone> MakeCone(const Projection& p) {
   const double sign = c.mirrored ? -1 : 1;
   c.n = std::abs(c.n);
   c.af = kA * m(phi1) / (c.n * std::exp(c.n * log_t(sign * phi1)));
-  if (!(std::abs(p.lat0) <= 90) || BeyondFarPole(sign * p.lat0)) return std::nullopt;
+  if (BeyondFarPole(sign * p.lat0)) return std::nullopt;
   c.rho0 = c.Rho(sign * p.lat0 * kRad);
   return c;
 }
 
 bool Finite(double a, double b) { return std::isfinite(a) && std::isfinite(b); }
+
+// Parameters that make a projection. A scale counts only where the kind has one. Beyond a
+// thousandfold scale, a turn from Greenwich, or a million kilometres off, the digits of a
+// position would drown in those of the origin, or underflow.
+bool Valid(const Projection& p) {
+  const bool unscaled =
+      p.kind == ProjectionKind::kLatLon || p.kind == ProjectionKind::kLambertConic;
+  return (unscaled || (p.scale >= 1e-3 && p.scale <= 1e3)) && std::abs(p.lat0) <= 90 &&
+         std::abs(p.lon0) <= 360 && std::abs(p.false_easting) <= 1e9 &&
+         std::abs(p.false_northing) <= 1e9;
+}
+
+// The transverse Mercator's northing of lat0, in rectifying radii.
+double OriginXi(const Projection& p) { return TransverseZeta(p.lat0 * kRad, 0).real(); }
 
 std::optional<Planar> Checked(Planar q) {
   if (!Finite(q.x, q.y)) return std::nullopt;
@@ -147,23 +166,22 @@ std::optional<LonLat> Checked(double lat, double lon) {
 }  // namespace
 
 std::optional<Planar> Forward(const Projection& p, double lat, double lon) {
-  if (!Finite(lat, lon) || std::abs(lat) > 90) return std::nullopt;
+  if (!Valid(p) || !Finite(lat, lon) || std::abs(lat) > 90) return std::nullopt;
   const double dlon = WrapLongitude(lon - p.lon0);
   const double k = p.scale;
   switch (p.kind) {
     case ProjectionKind::kLatLon:
       return Checked({p.lon0 + dlon, lat});
     case ProjectionKind::kMercator:
-      if (!(k > 0) || std::abs(lat) > 90 - kPoleMargin) return std::nullopt;
+      if (std::abs(lat) > 90 - kPoleMargin) return std::nullopt;
       return Checked({p.false_easting + k * kA * dlon * kRad,
                       p.false_northing + k * kA * Isometric(lat * kRad)});
     case ProjectionKind::kTransverseMercator: {
-      if (!(k > 0) || std::abs(dlon) > kTransverseMercatorReach) return std::nullopt;
+      if (std::abs(dlon) > kTransverseMercatorReach) return std::nullopt;
       const double ka = k * Series().radius;
       const std::complex<double> zeta = TransverseZeta(lat * kRad, dlon * kRad);
-      const double xi0 = TransverseZeta(p.lat0 * kRad, 0).real();
-      return Checked(
-          {p.false_easting + ka * zeta.imag(), p.false_northing + ka * (zeta.real() - xi0)});
+      return Checked({p.false_easting + ka * zeta.imag(),
+                      p.false_northing + ka * (zeta.real() - OriginXi(p))});
     }
     case ProjectionKind::kLambertConic: {
       const std::optional<Cone> c = MakeCone(p);
@@ -179,7 +197,7 @@ std::optional<Planar> Forward(const Projection& p, double lat, double lon) {
 }
 
 std::optional<LonLat> Inverse(const Projection& p, double x, double y) {
-  if (!Finite(x, y)) return std::nullopt;
+  if (!Valid(p) || !Finite(x, y)) return std::nullopt;
   const double k = p.scale;
   auto within_turn = [](double dlon) { return std::abs(dlon) <= 180 + kSlack; };
   switch (p.kind) {
@@ -187,7 +205,6 @@ std::optional<LonLat> Inverse(const Projection& p, double x, double y) {
       if (!within_turn(x - p.lon0)) return std::nullopt;
       return Checked(y, x);
     case ProjectionKind::kMercator: {
-      if (!(k > 0)) return std::nullopt;
       const double psi = (y - p.false_northing) / (k * kA);
       const double dlon = (x - p.false_easting) / (k * kA) / kRad;
       if (std::abs(psi) > Isometric((90 - kPoleMargin) * kRad) + kSlack || !within_turn(dlon)) {
@@ -196,11 +213,9 @@ std::optional<LonLat> Inverse(const Projection& p, double x, double y) {
       return Checked(FromIsometric(psi) / kRad, p.lon0 + dlon);
     }
     case ProjectionKind::kTransverseMercator: {
-      if (!(k > 0)) return std::nullopt;
       const double ka = k * Series().radius;
-      const std::complex<double> zeta(
-          (y - p.false_northing) / ka + TransverseZeta(p.lat0 * kRad, 0).real(),
-          (x - p.false_easting) / ka);
+      const std::complex<double> zeta((y - p.false_northing) / ka + OriginXi(p),
+                                      (x - p.false_easting) / ka);
       // Beyond a pole, or so far east or west that the series would overflow: neither is the
       // image of a point within reach, whose easting stays below 0.56 radii.
       if (std::abs(zeta.real()) > pi / 2 + kSlack || std::abs(zeta.imag()) > 1) {
@@ -211,8 +226,12 @@ std::optional<LonLat> Inverse(const Projection& p, double x, double y) {
       // At the pole itself the longitude is the central meridian's.
       const double xip = std::clamp(zetap.real(), -pi / 2, pi / 2);
       const double s = std::sinh(zetap.imag()), c = std::cos(xip);
-      const double dlon = std::atan2(s, c) / kRad;
-      if (std::abs(dlon) > kTransverseMercatorReach + kSlack) return std::nullopt;
+      double dlon = std::atan2(s, c) / kRad;
+      if (std::abs(dlon) > kTransverseMercatorReach + kSlack) {  // beyond reach, unless on its edge
+        const double past_edge = std::min(std::abs(dlon) - kTransverseMercatorReach, 90.0) * kRad;
+        if (ka * std::hypot(s, c) * std::sin(past_edge) > kEdge) return std::nullopt;
+        dlon = std::copysign(kTransverseMercatorReach, dlon);
+      }
       const double lat = std::atan(GeodeticTan(std::sin(xip) / std::hypot(s, c))) / kRad;
       return Checked(lat, p.lon0 + dlon);
     }
@@ -222,8 +241,13 @@ std::optional<LonLat> Inverse(const Projection& p, double x, double y) {
       const double sign = c->mirrored ? -1 : 1;
       const double east = x - p.false_easting, north = c->rho0 - sign * (y - p.false_northing);
       const double rho = std::hypot(east, north);
-      const double dlon = std::atan2(east, north) / c->n / kRad;
-      if (!within_turn(dlon)) return std::nullopt;  // in the cone's gap
+      const double theta = std::atan2(east, north);
+      double dlon = theta / c->n / kRad;
+      if (!within_turn(dlon)) {  // in the cone's gap, unless on its edge
+        const double past_edge = std::min(std::abs(theta) - c->n * pi, pi / 2);
+        if (rho * std::sin(past_edge) > kEdge) return std::nullopt;
+        dlon = std::copysign(180, dlon);
+      }
       const double lat = rho == 0 ? 90 : FromIsometric(-std::log(rho / c->af) / c->n) / kRad;
       if (BeyondFarPole(lat)) return std::nullopt;
       return Checked(sign * lat, p.lon0 + dlon);

@@ -32,21 +32,23 @@ struct Planar {
 // Where the projections end; beyond, Forward and Inverse are empty.
 // Mercator and the pole opposite a cone's apex run to infinity: both stop this short of the pole.
 inline constexpr double kPoleMargin = 0.5;
-// Transverse Mercator holds this far from its central meridian: the series stays within
-// nanometres there, and beyond a sheet in it has no business being.
+// Transverse Mercator holds this many degrees from its central meridian: the series stays within
+// nanometres there (3300 km on the equator), and beyond, a sheet has no business being in it.
 inline constexpr double kTransverseMercatorReach = 30;
-// A cone flatter than this (the sine of its half angle) is a cylinder to double precision: its
-// eastings and northings would lose their digits in the apex's huge distance. Mercator is the
-// plane there.
+// A cone whose constant (the sine of the latitude a tangent cone touches) is below this has its
+// apex so far off that eastings and northings would lose their digits in its distance, some
+// 1e11 m. Mercator is the plane there.
 inline constexpr double kMinCone = 1e-4;
 
 // The point (lat, lon) in the plane of `p`. Empty for non-finite input, a latitude beyond
-// +-90, a point beyond the projection's reach, and parameters that make no projection (a
-// scale that is not positive, a standard parallel at a pole, a cone flatter than kMinCone).
+// +-90, a point beyond the projection's reach, and parameters that make no projection: a scale
+// outside 0.001..1000 (where the kind has one), lat0 beyond +-90, lon0 beyond +-360, a false
+// easting or northing beyond 1e9 m, a standard parallel at a pole, a cone flatter than kMinCone.
 std::optional<Planar> Forward(const Projection& p, double lat, double lon);
 
 // The point whose Forward is (x, y), its longitude in -180..180. Empty where Forward reaches
-// no point (x, y): beyond the reach above, beyond the poles, in a cone's gap.
+// no point (x, y): beyond the reach above, beyond the poles, in a cone's gap. Within a micron
+// of that edge, the point on it.
 std::optional<LonLat> Inverse(const Projection& p, double x, double y);
 
 // The UTM zone that holds (lat, lon): zones 6 degrees wide from 180 W, without the exceptions
@@ -55,7 +57,7 @@ std::optional<LonLat> Inverse(const Projection& p, double x, double y);
 std::optional<Projection> UtmZone(double lat, double lon);
 
 // A cone for a sheet spanning lat_min..lat_max: standard parallels at a sixth and five sixths
-// of the span, where the scale error over the span is least; northings from the span's middle,
+// of the span, which about balances the scale error over it; northings from the span's middle,
 // no false easting or northing. A span centred on the equator makes no cone (Forward is empty
 // throughout): Mercator is the plane for it.
 Projection LambertForSpan(double lat_min, double lat_max, double lon0);
