@@ -6,6 +6,7 @@
 
 #include "calibration/kal_scan.h"
 #include "control/kal_names.h"
+#include "control/map_batch.h"
 #include "control/map_check.h"
 #include "mapfile/map_writer.h"
 #include "platform/files.h"
@@ -26,13 +27,8 @@ class BatchErrorCategory : public std::error_category {
   }
 };
 
-std::string CreatedMessage(const std::filesystem::path& map) {
-  return PathText(map) + " wurde erstellt.";
-}
-
-// Reads `state.KalPath` and writes `state.MapPath`, recording the outcome in `report`.
-void ConvertCurrent(State& state, Window& window, ImageFinder& finder, ChangedFolders& changed,
-                    RunReport& report) {
+// Reads `state.KalPath` and hands the map for `state.MapPath` to `batch`, which reports it.
+void ConvertCurrent(State& state, ImageFinder& finder, MapBatch& batch, RunReport& report) {
   ++report.found;
   std::error_code ec;
   std::filesystem::path failed = state.KalPath;
@@ -43,22 +39,12 @@ void ConvertCurrent(State& state, Window& window, ImageFinder& finder, ChangedFo
       std::string map = BuildMap(state);
       MapExtras extras = CompleteAndCheck(state, map, state.MapPath, finder);
       if (extras.border) map += BorderLines(*extras.border);
-      ec = ReplaceFileContents(state.MapPath, map, changed);
-      // A map that was not written needs no warnings about its contents.
-      if (!ec) {
-        for (auto& text : extras.warnings)
-          report.warnings.push_back({state.KalPath, std::move(text)});
-      }
+      ec = batch.Write(state.KalPath, state.MapPath, map, std::move(extras.warnings));
     }
   } catch (const std::bad_alloc&) {
     ec = std::make_error_code(std::errc::not_enough_memory);
   }
-  if (ec) {
-    report.failures.push_back({failed, ec});
-    return;
-  }
-  ++report.written;
-  window.SetMessageLine(CreatedMessage(state.MapPath));
+  if (ec) batch.Fail(state.MapPath, {failed, ec});
 }
 
 // Adds one job, unless another calibration file of the run already makes its map.
@@ -83,12 +69,6 @@ void PlanOneFolder(Plan& plan, const std::filesystem::path& folder,
   for (auto it = listing.folders.rbegin(); it != listing.folders.rend(); ++it) {
     pending->push_back(WithTrailingSeparator(folder / *it));
   }
-}
-
-// Makes the run's replacements last. A folder that cannot be flushed is a failure like a file:
-// its maps may not survive a power cut.
-void FlushChangedFolders(ChangedFolders& changed, RunReport& report) {
-  for (auto& [folder, ec] : changed.Flush()) report.failures.push_back({folder, ec});
 }
 
 std::string CountText(std::size_t n, const char* one, const char* many) {
@@ -138,10 +118,8 @@ RunReport ConvertPlan(State& state, Window& window, const Plan& plan) {
   RunReport report;
   report.found = plan.found - plan.jobs.size();  // those refused while planning
   report.failures = plan.failures;
-  std::filesystem::path last_written = state.MapPath;
-  std::size_t done = 0;
   ImageFinder finder;
-  ChangedFolders changed;
+  MapBatch batch(window, report, plan.jobs.size(), state.MapPath);
   for (const Plan::Root& root : plan.roots) {
     if (root.is_folder && root.found == 0 && !report.stopped) {
       window.SetMessageLine("Keine kal-Dateien in " + PathText(root.path) + " gefunden.");
@@ -153,14 +131,12 @@ RunReport ConvertPlan(State& state, Window& window, const Plan& plan) {
       }
       state.KalPath = plan.jobs[i].kal;
       state.MapPath = plan.jobs[i].map;
-      const std::size_t written = report.written;
-      ConvertCurrent(state, window, finder, changed, report);
-      if (report.written > written) last_written = state.MapPath;
-      window.ShowProgress(++done, plan.jobs.size(), state.MapPath);
+      ConvertCurrent(state, finder, batch, report);
     }
+    // Before the next root says anything, so that messages keep the order of the run.
+    batch.Commit();
   }
-  state.MapPath = last_written;
-  FlushChangedFolders(changed, report);
+  state.MapPath = batch.LastWritten();
   ReportOutcome(window, report);
   return report;
 }
