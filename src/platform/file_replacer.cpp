@@ -14,6 +14,14 @@ bool FileReplacer::Fits(const std::filesystem::path& path) const {
                               pending_.front().target.parent_path() == path.parent_path());
 }
 
+std::error_code FileReplacer::Add(const std::filesystem::path& path, std::string_view contents) {
+  Pending file{path, {}, false};
+  const std::error_code ec = WriteTemporary(file, contents);
+  if (ec && !file.temp.empty()) RemoveTemporary(file);
+  if (!ec) pending_.push_back(std::move(file));
+  return ec;
+}
+
 bool FileReplacer::NeedsFlush() const {
   return std::any_of(pending_.begin(), pending_.end(),
                      [](const Pending& p) { return p.replacing; });

@@ -104,8 +104,10 @@ class FileReplacer {
     std::filesystem::path target, temp;
     bool replacing = false;  // an old file is there, which a power cut must not take
   };
-  // What differs between systems: flushing the batch's files, moving one, removing one,
-  // flushing the folder; then the handle kept for the flush is closed.
+  // What differs between systems: writing a temporary file (`file.temp` is set once it
+  // exists), flushing the batch's files, moving one, removing one, flushing the folder, closing
+  // the handle kept for the flush.
+  std::error_code WriteTemporary(Pending& file, std::string_view contents);
   std::error_code FlushBatch(bool replacing);
   std::error_code MoveIntoPlace(const Pending& file);
   void RemoveTemporary(const Pending& file);

@@ -158,7 +158,8 @@ FolderListing ListFolder(const std::filesystem::path& folder,
   return listing;
 }
 
-std::error_code FileReplacer::Add(const std::filesystem::path& path, std::string_view contents) {
+std::error_code FileReplacer::WriteTemporary(Pending& file, std::string_view contents) {
+  const std::filesystem::path& path = file.target;
   mode_t mode = 0666;  // for a new file; the umask applies
   bool keep_mode = false;
   struct stat st;
@@ -176,6 +177,8 @@ std::error_code FileReplacer::Add(const std::filesystem::path& path, std::string
   const std::filesystem::path temp = TemporaryNameFor(path);
   int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0) return LastError();
+  file.temp = temp;
+  file.replacing = keep_mode;
   std::error_code ec = WriteAll(fd, contents);
   if (!ec && keep_mode && ::fchmod(fd, mode) != 0) ec = LastError();
   // Unflushed, the rename may reach the disk before the bytes, and a power cut leaves an empty
@@ -189,12 +192,7 @@ std::error_code FileReplacer::Add(const std::filesystem::path& path, std::string
     if (flush_handle_ < 0) ec = LastError();
   }
   if (::close(fd) != 0 && !ec) ec = LastError();
-  if (ec) {
-    ::unlink(temp.c_str());
-    return ec;
-  }
-  pending_.push_back({path, temp, keep_mode});
-  return {};
+  return ec;
 }
 
 std::error_code FileReplacer::FlushBatch(bool replacing) {

@@ -160,8 +160,8 @@ FolderListing ListFolder(const std::filesystem::path& folder,
   return {{files.begin(), files.end()}, {folders.begin(), folders.end()}};
 }
 
-std::error_code FileReplacer::Add(const std::filesystem::path& path, std::string_view contents) {
-  const std::wstring target = ExtendedPath(path);
+std::error_code FileReplacer::WriteTemporary(Pending& pending, std::string_view contents) {
+  const std::wstring target = ExtendedPath(pending.target);
   const DWORD attributes = ::GetFileAttributesW(target.c_str());
   const bool replacing = attributes != INVALID_FILE_ATTRIBUTES;
   if (replacing) {
@@ -175,18 +175,15 @@ std::error_code FileReplacer::Add(const std::filesystem::path& path, std::string
   HANDLE file = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return LastError();
+  pending.temp = temp;
+  pending.replacing = replacing;
   std::error_code ec = WriteAll(file, contents);
   // Otherwise the move may reach the disk before the bytes, and a power cut leaves an empty
   // file where the old one was.
   if (!ec && replacing) ec = FlushData(file);
   // Closing can report a delayed write failure, e.g. a full network drive.
   if (!::CloseHandle(file) && !ec) ec = LastError();
-  if (ec) {
-    ::DeleteFileW(temp.c_str());
-    return ec;
-  }
-  pending_.push_back({path, temp, replacing});
-  return {};
+  return ec;
 }
 
 // The data-only flushes left the bytes in the disk's cache; one full flush of any file empties
