@@ -111,8 +111,4 @@ std::string BuildMap(const State& state) {
   return out;
 }
 
-std::error_code WriteMap(const State& state, const std::filesystem::path& map_path) {
-  return ReplaceFileContents(map_path, BuildMap(state));
-}
-
 }  // namespace kal2map

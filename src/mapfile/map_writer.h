@@ -10,11 +10,6 @@
 
 namespace kal2map {
 
-// Writes the map of the record's current file to `map_path`, replacing an existing map only
-// once the new one is complete (see ReplaceFileContents). Of more than kMaxPoints points the
-// first kMaxPoints are written.
-std::error_code WriteMap(const State& state, const std::filesystem::path& map_path);
-
 // The map file's bytes, map_format::kLineCount lines each ended by CR LF.
 std::string BuildMap(const State& state);
 

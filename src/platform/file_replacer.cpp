@@ -32,9 +32,7 @@ FileReplacer::Outcome FileReplacer::Commit() {
   if (pending_.empty()) return outcome;
   const std::filesystem::path folder = pending_.front().target.parent_path();
   outcome.folder = folder.empty() ? std::filesystem::path("./") : folder / "";
-  std::error_code flushed = FlushBatch(NeedsFlush());
-  if (!flushed) flushed = batch_error_;
-  batch_error_.clear();
+  const std::error_code flushed = FlushBatch(NeedsFlush());
   bool moved_over = false;
   for (const Pending& file : pending_) {
     std::error_code ec = flushed ? flushed : MoveIntoPlace(file);
@@ -47,7 +45,7 @@ FileReplacer::Outcome FileReplacer::Commit() {
   }
   pending_.clear();
   if (moved_over) {
-    // Once per folder is enough to tell: the next batch's flush would fail the same way.
+    // Named once, not once for each of the folder's batches.
     const std::error_code ec = FlushFolder(outcome.folder);
     if (ec && outcome.folder != failed_folder_) outcome.folder_error = ec;
     if (ec) failed_folder_ = outcome.folder;
@@ -59,7 +57,6 @@ void FileReplacer::Abandon() {
   ReleaseFlushHandle();
   for (const Pending& file : pending_) RemoveTemporary(file);
   pending_.clear();
-  batch_error_.clear();
 }
 
 std::error_code ReplaceFileContents(const std::filesystem::path& path, std::string_view contents) {

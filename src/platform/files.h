@@ -116,7 +116,6 @@ class FileReplacer {
 
   std::vector<Pending> pending_;
   std::intptr_t flush_handle_ = -1;  // an open file of the batch, for the one flush
-  std::error_code batch_error_;      // found after its file was added; fails the whole batch
   std::filesystem::path failed_folder_;
 };
 
