@@ -3,10 +3,12 @@
 //   create:TEXT  creating a file whose path contains TEXT fails with EACCES
 //   full:TEXT    a file created with TEXT in its path takes 1000 bytes, then the disk is full
 //   vanish:PATH  PATH is deleted when the program closes its first folder listing
-//   fsync:EIO, fsync-folder:EIO, fsync-folder:EINVAL   flushing any file (folder) fails so
-//   log:FILE     appends "write" (to a file the program opened), "fsync", "fsync folder" and
-//                "rename TO" to FILE for each such call, in order
+//   fsync:EIO, fsync-folder:EIO, fsync-folder:EINVAL, syncfs:EIO   flushing any file (folder,
+//                file system) fails so
+//   log:FILE     appends "write" (to a file the program opened), "fsync", "fsync folder",
+//                "syncfs" and "rename TO" to FILE for each such call, in order
 //   slow:TEXT    opening a file whose path contains TEXT takes 20 ms longer, for long runs
+//   interrupt:TEXT   opening a file whose path contains TEXT raises SIGINT, as Ctrl+C would
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -15,6 +17,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -71,6 +74,9 @@ void Log(const char* call, const char* path = nullptr) {
 }
 
 int Opened(int fd, const char* path, int flags) {
+  if (fd >= 0 && Is("interrupt") && std::strstr(path, TheFault().text) != nullptr) {
+    ::raise(SIGINT);
+  }
   if (fd >= 0 && Is("slow") && std::strstr(path, TheFault().text) != nullptr) {
     const timespec delay{0, 20 * 1000 * 1000};
     ::nanosleep(&delay, nullptr);
@@ -168,6 +174,16 @@ int fsync(int fd) {
   Log(folder ? "fsync folder" : "fsync");
   if (Is(folder ? "fsync-folder" : "fsync")) {
     errno = std::strcmp(TheFault().text, "EINVAL") == 0 ? EINVAL : EIO;
+    return -1;
+  }
+  return real(fd);
+}
+
+int syncfs(int fd) {
+  static auto real = Next<int (*)(int)>("syncfs");
+  Log("syncfs");
+  if (Is("syncfs")) {
+    errno = EIO;
     return -1;
   }
   return real(fd);

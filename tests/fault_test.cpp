@@ -211,14 +211,16 @@ const FolderFault kFolderFaults[] = {
      "kal2map-cli: ./muenchen.map: Kein Speicherplatz mehr auf dem Datenträger\n",
      "alpen.kal alpen.map muenchen.kal muenchen.map rio.kal rio.map",
      {"alpen", "rio"}},
-    {"flushing the new map fails",
+    // rio's new map waits in muenchen's batch, and fails with it.
+    {"flushing the batch fails",
      [](const fs::path& d) { WriteFile(d / "muenchen.map", "old map\r\n"); },
-     "fsync:EIO",
+     "syncfs:EIO",
      1,
-     kOthersWritten,
-     "kal2map-cli: ./muenchen.map: Ein-/Ausgabefehler\n",
-     "alpen.kal alpen.map muenchen.kal muenchen.map rio.kal rio.map",
-     {"alpen", "rio"}},
+     "./alpen.map wurde erstellt.\n",
+     "kal2map-cli: ./muenchen.map: Ein-/Ausgabefehler\nkal2map-cli: ./rio.map: "
+     "Ein-/Ausgabefehler\n",
+     "alpen.kal alpen.map muenchen.kal muenchen.map rio.kal",
+     {"alpen"}},
     // The maps are in place but may not survive a power cut: no success.
     {"flushing the folder fails",
      [](const fs::path& d) { WriteFile(d / "muenchen.map", "old map\r\n"); },
@@ -269,21 +271,57 @@ TEST(Faults, AFailedFileIsNamedAndTheOthersConverted) {
   }
 }
 
-// A replaced map's bytes reach the disk before its name, its folder once per run after the last
-// rename; a new map is not flushed, since a power cut can lose nothing.
-TEST(Faults, ReplacedMapsAreFlushedBeforeTheRenameAndTheirFolderOncePerRun) {
-  const std::pair<std::vector<std::string>, std::string> runs[] = {
-      {{"."}, "write\nrename ./alpen.map\nwrite\nrename ./rio.map\n"},
-      {{"."}, "write\nfsync\nrename ./alpen.map\nwrite\nfsync\nrename ./rio.map\nfsync folder\n"},
-      {{"rio.kal"}, "write\nfsync\nrename rio.map\nfsync folder\n"},
-  };
+// The log of one batch: a new map is renamed at once; replaced ones are all written, flushed by
+// one call, renamed, and then their folder is flushed.
+std::string BatchLog(const std::vector<std::string>& maps, bool replaced) {
+  std::string writes, renames;
+  for (const std::string& map : maps) {
+    writes += replaced ? "write\n" : "write\nrename " + map + "\n";
+    renames += "rename " + map + "\n";
+  }
+  return replaced ? writes + "syncfs\n" + renames + "fsync folder\n" : writes;
+}
+
+TEST(Faults, ReplacedMapsAreFlushedInBatchesBeforeTheirRenames) {
   TempDir dir, logs;
   for (const char* name : {"alpen", "rio"}) CopyExample(name, dir.path());
+  fs::create_directory(dir / "sub");
+  std::vector<std::string> top{"./alpen.map", "./rio.map"}, sub;
+  for (int i = 1000; i < 1300; ++i) {
+    fs::copy_file(kExamples / "rio.kal", dir / "sub" / ("s" + std::to_string(i) + ".kal"));
+    sub.push_back("./sub/s" + std::to_string(i) + ".map");
+  }
+  const std::vector<std::string> full(sub.begin(), sub.begin() + 256),
+      rest(sub.begin() + 256, sub.end());
+  const std::pair<std::vector<std::string>, std::string> runs[] = {
+      {{"."}, BatchLog(top, false)},
+      {{"."}, BatchLog(top, true)},
+      {{"rio.kal"}, BatchLog({"rio.map"}, true)},
+      {{"-r", "."}, BatchLog(top, true) + BatchLog(sub, false)},
+      {{"-r", "."}, BatchLog(top, true) + BatchLog(full, true) + BatchLog(rest, true)},
+  };
   for (std::size_t i = 0; i < std::size(runs); ++i) {
     const fs::path log = logs / std::to_string(i);
     EXPECT_EQ(RunCli(dir.path(), runs[i].first, "log:" + log.string()).status, 0);
     EXPECT_EQ(ReadFile(log), runs[i].second) << i;
   }
+}
+
+// Ctrl+C while the third of five replaced maps is read: the batch of three is finished whole.
+TEST(Faults, AStopInTheMiddleOfABatchFinishesIt) {
+  TempDir dir;
+  for (const char* name : {"a", "b", "c", "d", "e"}) {
+    fs::copy_file(kExamples / "rio.kal", dir / (name + std::string(".kal")));
+    WriteFile(dir / (name + std::string(".map")), "old map\r\n");
+  }
+  const Outcome run = RunCli(dir.path(), {"."}, "interrupt:/c.kal");
+  EXPECT_EQ(run.status, -1);  // ended by the interrupt
+  EXPECT_EQ(run.out,
+            "./a.map wurde erstellt.\n./b.map wurde erstellt.\n./c.map wurde erstellt.\n"
+            "Abgebrochen: 3 map-Dateien erstellt.\n");
+  EXPECT_EQ(Listing(dir.path()), "a.kal a.map b.kal b.map c.kal c.map d.kal d.map e.kal e.map");
+  EXPECT_EQ(ReadFile(dir / "c.map"), ReadFile(kExamples / "rio.map"));
+  EXPECT_EQ(ReadFile(dir / "d.map"), "old map\r\n");
 }
 
 // A path named on the command line that is no calibration file is refused before anything is

@@ -7,6 +7,7 @@
 
 #include "calibration/kal_scan.h"
 #include "control/kal_names.h"
+#include "control/map_batch.h"
 #include "control/map_check.h"
 #include "control/run_texts.h"
 #include "mapfile/map_writer.h"
@@ -28,13 +29,9 @@ class BatchErrorCategory : public std::error_category {
   }
 };
 
-std::string CreatedMessage(const std::filesystem::path& map) {
-  return PathText(map) + " wurde erstellt.";
-}
-
-// Converts `job`, recording the outcome in `report`. The record keeps the job's points.
-void ConvertJob(State& state, const Job& job, Window& window, ImageFinder& finder,
-                ChangedFolders& changed, RunReport& report) {
+// Converts `job` and hands its map to `batch`, which reports it.
+void ConvertJob(State& state, const Job& job, ImageFinder& finder, MapBatch& batch,
+                RunReport& report) {
   ++report.found;
   std::error_code ec;
   const std::filesystem::path* failed = &job.kal;
@@ -46,21 +43,12 @@ void ConvertJob(State& state, const Job& job, Window& window, ImageFinder& finde
       MapExtras extras = CompleteAndCheck(state, map, job.map, finder);
       if (extras.projection) DeclareProjection(map, *extras.projection);
       if (extras.border) map += BorderLines(*extras.border);
-      ec = ReplaceFileContents(job.map, map, changed);
-      // A map that was not written needs no warnings about its contents.
-      if (!ec) {
-        for (auto& text : extras.warnings) report.warnings.push_back({job.kal, std::move(text)});
-      }
+      ec = batch.Write(job.kal, job.map, map, std::move(extras.warnings));
     }
   } catch (const std::bad_alloc&) {
     ec = std::make_error_code(std::errc::not_enough_memory);
   }
-  if (ec) {
-    report.failures.push_back({*failed, ec});
-    return;
-  }
-  ++report.written;
-  window.SetMessageLine(CreatedMessage(job.map));
+  if (ec) batch.Fail(job.map, {*failed, ec});
 }
 
 // The name the file system knows `path` by, whatever way the user reached it.
@@ -108,12 +96,6 @@ void PlanOneFolder(Plan& plan, Plan::Root& root, const std::filesystem::path& fo
   }
 }
 
-// Makes the run's replacements last. A folder that cannot be flushed is a failure like a file:
-// its maps may not survive a power cut.
-void FlushChangedFolders(ChangedFolders& changed, RunReport& report) {
-  for (auto& [folder, ec] : changed.Flush()) report.failures.push_back({folder, ec});
-}
-
 void ReportOutcome(Window& window, const RunReport& report) {
   if (report.stopped) {
     window.SetMessageLine("Abgebrochen: " + CountText(report.written, "map-Datei", "map-Dateien") +
@@ -155,9 +137,8 @@ RunReport ConvertPlan(State& state, Window& window, const Plan& plan) {
   RunReport report;
   report.found = plan.found - plan.jobs.size();  // those refused while planning
   report.failures = plan.failures;
-  std::size_t done = 0;
   ImageFinder finder;
-  ChangedFolders changed;
+  MapBatch batch(window, report, plan.jobs.size());
   for (const Plan::Root& root : plan.roots) {
     if (root.is_folder && root.found == 0 && !report.stopped) {
       window.SetMessageLine("Keine kal-Dateien in " + PathText(root.path) + " gefunden.");
@@ -167,11 +148,11 @@ RunReport ConvertPlan(State& state, Window& window, const Plan& plan) {
         report.stopped = true;
         break;
       }
-      ConvertJob(state, plan.jobs[i], window, finder, changed, report);
-      window.ShowProgress(++done, plan.jobs.size(), plan.jobs[i].map);
+      ConvertJob(state, plan.jobs[i], finder, batch, report);
     }
+    // Before the next root says anything, so that messages keep the order of the run.
+    batch.Commit();
   }
-  FlushChangedFolders(changed, report);
   ReportOutcome(window, report);
   return report;
 }

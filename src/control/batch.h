@@ -74,8 +74,8 @@ void PlanFolder(Plan& plan, const std::filesystem::path& folder, bool recursive)
 // holds, through any root, is left where it was first planned and is no failure.
 void PlanFile(Plan& plan, const std::filesystem::path& kal_path);
 
-// Converts the plan's jobs in order, each read and written completely before the next, and
-// leaves the outcome in the message line: after each map written the message line names it;
+// Converts the plan's jobs in order, their maps replaced in batches (see FileReplacer), and
+// leaves the outcome in the message line: once each map is in place the message line names it;
 // a root without calibration files and a run without any map written say so. Stops before
 // the next file once the window asks to.
 RunReport ConvertPlan(State& state, Window& window, const Plan& plan);

@@ -5,10 +5,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
-#include <set>
 #include <string_view>
 #include <system_error>
-#include <utility>
 #include <vector>
 
 namespace kal2map {
@@ -62,35 +60,67 @@ struct FolderListing {
 FolderListing ListFolder(const std::filesystem::path& folder,
                          const std::function<bool(NativeName)>& wanted, std::error_code& ec);
 
-// The folders of one run in which files were replaced. A rename reaches the disk on POSIX only
-// once its folder is flushed; flushing each folder once at the end of a run, rather than once
-// per file, keeps a run over thousands of maps fast. On Windows the move itself writes through
-// and nothing is noted.
-class ChangedFolders {
+// Replaces files so that each is either its old self or the whole new one, even after a power
+// cut: the bytes go to a temporary file in the same folder, which is moved over the old file
+// only when complete and removed on any failure. A write-protected file is not replaced.
+//
+// Waiting for the disk once per file would make converting a folder again several times as slow
+// as converting it the first time, so files are replaced in batches of one folder: Add writes a
+// temporary file, Commit makes the whole batch durable with one flush, moves each file into
+// place and then flushes the folder, which makes the moves themselves last. A batch of new files
+// only is not flushed: a power cut can lose nothing that was there before.
+class FileReplacer {
  public:
-  ChangedFolders() = default;
-  ChangedFolders(const ChangedFolders&) = delete;
-  ChangedFolders& operator=(const ChangedFolders&) = delete;
-  // Flushes what a run left unflushed, e.g. when an exception ended it; failures go unreported.
-  ~ChangedFolders();
+  // Bounds the temporary files that exist at once, and the work a failed flush takes back.
+  static constexpr std::size_t kBatchSize = 256;
 
-  void Note(const std::filesystem::path& folder);
-  // Flushes every folder noted since the last call once; returns those that failed, with why.
-  std::vector<std::pair<std::filesystem::path, std::error_code>> Flush();
+  FileReplacer() = default;
+  FileReplacer(const FileReplacer&) = delete;
+  FileReplacer& operator=(const FileReplacer&) = delete;
+  // Abandons a batch that was never committed, e.g. when an exception ended the run.
+  ~FileReplacer();
+
+  // Whether a file at `path` may join the pending batch; if not, Commit first.
+  bool Fits(const std::filesystem::path& path) const;
+  // Whether the pending batch replaces an old file and so waits for a flush. A batch of new
+  // files may as well be committed after each, as if it were not batched.
+  bool NeedsFlush() const;
+  // Writes `contents` to a temporary file for `path`, to be moved over it by Commit. On failure
+  // nothing is left behind and the batch goes on without it.
+  std::error_code Add(const std::filesystem::path& path, std::string_view contents);
+
+  struct Outcome {
+    std::vector<std::error_code> files;  // one for each Add that succeeded, in order
+    std::filesystem::path folder;        // the batch's folder, as messages name it
+    std::error_code folder_error;        // moved, but the folder could not be flushed; said once
+  };
+  // A failed flush moves no file of the batch: each keeps its old contents and fails.
+  Outcome Commit();
+  // Removes the temporary files of the pending batch; no file is replaced.
+  void Abandon();
 
  private:
-  std::set<std::filesystem::path> folders_;
+  struct Pending {
+    std::filesystem::path target, temp;
+    bool replacing = false;  // an old file is there, which a power cut must not take
+  };
+  // What differs between systems: writing a temporary file (`file.temp` is set once it
+  // exists), flushing the batch's files, moving one, removing one, flushing the folder, closing
+  // the handle kept for the flush.
+  std::error_code WriteTemporary(Pending& file, std::string_view contents);
+  std::error_code FlushBatch(bool replacing);
+  std::error_code MoveIntoPlace(const Pending& file);
+  void RemoveTemporary(const Pending& file);
+  std::error_code FlushFolder(const std::filesystem::path& folder);
+  void ReleaseFlushHandle();
+
+  std::vector<Pending> pending_;
+  std::intptr_t flush_handle_ = -1;  // an open file of the batch, for the one flush
+  std::filesystem::path failed_folder_;
 };
 
-// Replaces the file at `path` with `contents` so that it is either the old file or the whole
-// new one: the bytes go to a temporary file in the same folder, which is moved over the old
-// file only when complete and removed on any failure. A write-protected file is not replaced.
-// When an old file is replaced, the new bytes reach the disk before the move, so that a power
-// cut cannot leave an empty file in its place; its folder is noted in `changed` and has to be
-// flushed to make the move itself last. A new file is neither flushed nor noted: a power cut
-// can lose nothing that was there before.
-std::error_code ReplaceFileContents(const std::filesystem::path& path, std::string_view contents,
-                                    ChangedFolders& changed);
+// Replaces one file as a batch of its own (see FileReplacer).
+std::error_code ReplaceFileContents(const std::filesystem::path& path, std::string_view contents);
 
 // A file open for sequential reading; opening a pipe or device fails instead of blocking.
 class InputFile {

@@ -2,11 +2,13 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/utsname.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <limits>
 #include <string>
 
@@ -39,6 +41,21 @@ std::filesystem::path TemporaryNameFor(const std::filesystem::path& path) {
   std::string name = "." + path.filename().string().substr(0, kNamePart) + "." + pid + "." +
                      std::to_string(counter++) + ".tmp";
   return path.parent_path() / name;
+}
+
+// Before Linux 5.8 syncfs reported success whatever failed to reach the disk.
+bool SyncfsReportsErrors() {
+#ifdef __linux__
+  static const bool reports = [] {
+    struct utsname system;
+    unsigned major = 0, minor = 0;
+    return ::uname(&system) == 0 && std::sscanf(system.release, "%u.%u", &major, &minor) == 2 &&
+           (major > 5 || (major == 5 && minor >= 8));
+  }();
+  return reports;
+#else
+  return false;
+#endif
 }
 
 // Whether the subfolder `name` of the open folder `dir_fd` is where another file system, or
@@ -141,32 +158,8 @@ FolderListing ListFolder(const std::filesystem::path& folder,
   return listing;
 }
 
-ChangedFolders::~ChangedFolders() { Flush(); }
-
-void ChangedFolders::Note(const std::filesystem::path& folder) {
-  folders_.insert(folder.empty() ? std::filesystem::path("./") : folder / "");
-}
-
-std::vector<std::pair<std::filesystem::path, std::error_code>> ChangedFolders::Flush() {
-  std::vector<std::pair<std::filesystem::path, std::error_code>> failures;
-  for (const auto& folder : folders_) {
-    std::error_code ec;
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-      ec = LastError();
-    } else {
-      // EINVAL: the file system cannot flush a folder, and there is no other way to do it.
-      if (::fsync(fd) != 0 && errno != EINVAL) ec = LastError();
-      ::close(fd);
-    }
-    if (ec) failures.emplace_back(folder, ec);
-  }
-  folders_.clear();
-  return failures;
-}
-
-std::error_code ReplaceFileContents(const std::filesystem::path& path, std::string_view contents,
-                                    ChangedFolders& changed) {
+std::error_code FileReplacer::WriteTemporary(Pending& file, std::string_view contents) {
+  const std::filesystem::path& path = file.target;
   mode_t mode = 0666;  // for a new file; the umask applies
   bool keep_mode = false;
   struct stat st;
@@ -184,19 +177,61 @@ std::error_code ReplaceFileContents(const std::filesystem::path& path, std::stri
   const std::filesystem::path temp = TemporaryNameFor(path);
   int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0) return LastError();
+  file.temp = temp;
+  file.replacing = keep_mode;
   std::error_code ec = WriteAll(fd, contents);
   if (!ec && keep_mode && ::fchmod(fd, mode) != 0) ec = LastError();
-  // Otherwise the rename may reach the disk before the bytes, and a power cut leaves an empty
-  // file where the old one was.
-  if (!ec && keep_mode && ::fsync(fd) != 0) ec = LastError();
-  if (::close(fd) != 0 && !ec) ec = LastError();
-  if (!ec && ::rename(temp.c_str(), path.c_str()) != 0) ec = LastError();
-  if (ec) {
-    ::unlink(temp.c_str());
-    return ec;
+  // Unflushed, the rename may reach the disk before the bytes, and a power cut leaves an empty
+  // file where the old one was. Without a batch flush that reports errors, each file is
+  // flushed on its own.
+  if (!ec && keep_mode && !SyncfsReportsErrors() && ::fsync(fd) != 0) ec = LastError();
+  // syncfs reports the errors since its descriptor was opened: the batch's first replacing
+  // file's is opened before the rest of the batch is written.
+  if (!ec && keep_mode && SyncfsReportsErrors() && flush_handle_ < 0) {
+    flush_handle_ = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (flush_handle_ < 0) ec = LastError();
   }
-  if (keep_mode) changed.Note(path.parent_path());
-  return {};
+  if (::close(fd) != 0 && !ec) ec = LastError();
+  return ec;
+}
+
+std::error_code FileReplacer::FlushBatch(bool replacing) {
+  std::error_code ec;
+#ifdef __linux__
+  // One syncfs does what an fsync of every file of the batch would (and waits for other
+  // programs' data on the same file system too). Writing each file out with sync_file_range
+  // and one fsync would be cheaper, but whether that one fsync makes the others' sizes last
+  // depends on the file system's journal; syncfs promises it on every file system.
+  if (replacing && flush_handle_ >= 0 && ::syncfs(static_cast<int>(flush_handle_)) != 0) {
+    ec = LastError();
+  }
+#else
+  (void)replacing;  // each replacing file was flushed when it was added
+#endif
+  ReleaseFlushHandle();
+  return ec;
+}
+
+void FileReplacer::ReleaseFlushHandle() {
+  if (flush_handle_ >= 0) ::close(static_cast<int>(flush_handle_));
+  flush_handle_ = -1;
+}
+
+std::error_code FileReplacer::MoveIntoPlace(const Pending& file) {
+  return ::rename(file.temp.c_str(), file.target.c_str()) == 0 ? std::error_code() : LastError();
+}
+
+void FileReplacer::RemoveTemporary(const Pending& file) { ::unlink(file.temp.c_str()); }
+
+// A rename reaches the disk only once its folder is flushed.
+std::error_code FileReplacer::FlushFolder(const std::filesystem::path& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return LastError();
+  std::error_code ec;
+  // EINVAL: the file system cannot flush a folder, and there is no other way to do it.
+  if (::fsync(fd) != 0 && errno != EINVAL) ec = LastError();
+  ::close(fd);
+  return ec;
 }
 
 InputFile::~InputFile() {
@@ -234,7 +269,7 @@ std::int64_t InputFile::Read(char* buffer, std::size_t size, std::error_code& ec
 }
 
 std::int64_t InputFile::ReadAt(std::uint64_t offset, char* buffer, std::size_t size,
-                              std::error_code& ec) {
+                               std::error_code& ec) {
   if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) return 0;
   for (;;) {
     ssize_t n = ::pread(static_cast<int>(handle_), buffer, size, static_cast<off_t>(offset));

@@ -27,8 +27,7 @@ std::vector<std::string> Names(const std::vector<std::filesystem::path>& paths) 
 bool AnyName(NativeName) { return true; }
 
 std::error_code Replace(const std::filesystem::path& path, std::string_view contents) {
-  ChangedFolders changed;
-  return ReplaceFileContents(path, contents, changed);
+  return ReplaceFileContents(path, contents);
 }
 
 TEST(ListFolder, OrdinaryFilesTheCallerWantsAndRealSubfolders) {

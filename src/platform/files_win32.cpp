@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <winternl.h>
 
 #include <algorithm>
 #include <atomic>
@@ -27,6 +28,43 @@ std::wstring TemporaryNameFor(std::wstring_view path) {
   name.resize(std::min(name.size(), 255 - suffix.size()));
   if (!name.empty() && IS_HIGH_SURROGATE(name.back())) name.pop_back();
   return std::wstring(path.substr(0, name_start)) + name + suffix;
+}
+
+// NtFlushBuffersFileEx, which Windows 7 and Wine 8 lack: a program importing it would not
+// start there, so it is looked up when first needed.
+struct NtFlush {
+  using Flush = LONG(WINAPI*)(HANDLE, ULONG, void*, ULONG, IO_STATUS_BLOCK*);
+  using ToError = ULONG(WINAPI*)(LONG);
+  Flush flush = nullptr;
+  ToError to_error = nullptr;
+};
+
+const NtFlush& TheNtFlush() {
+  static const NtFlush nt = [] {
+    NtFlush found;
+    HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+    if (ntdll == nullptr) return found;
+    found.to_error = reinterpret_cast<NtFlush::ToError>(
+        reinterpret_cast<void*>(::GetProcAddress(ntdll, "RtlNtStatusToDosError")));
+    if (found.to_error != nullptr) {
+      found.flush = reinterpret_cast<NtFlush::Flush>(
+          reinterpret_cast<void*>(::GetProcAddress(ntdll, "NtFlushBuffersFileEx")));
+    }
+    return found;
+  }();
+  return nt;
+}
+
+// Writes the file's bytes to the disk without waiting for the disk to empty its cache, which
+// the batch's one full flush then does for all; where that is not offered, a full flush.
+std::error_code FlushData(HANDLE file) {
+  constexpr ULONG kDataOnly = 0x1;  // FLUSH_FLAGS_FILE_DATA_ONLY
+  const NtFlush& nt = TheNtFlush();
+  if (nt.flush == nullptr) return ::FlushFileBuffers(file) ? std::error_code() : LastError();
+  IO_STATUS_BLOCK status{};
+  const LONG result = nt.flush(file, kDataOnly, nullptr, 0, &status);
+  if (result >= 0) return {};
+  return {static_cast<int>(nt.to_error(result)), std::system_category()};
 }
 
 }  // namespace
@@ -122,18 +160,8 @@ FolderListing ListFolder(const std::filesystem::path& folder,
   return {{files.begin(), files.end()}, {folders.begin(), folders.end()}};
 }
 
-// The move writes through, so there is no folder to flush afterwards.
-ChangedFolders::~ChangedFolders() = default;
-
-void ChangedFolders::Note(const std::filesystem::path&) {}
-
-std::vector<std::pair<std::filesystem::path, std::error_code>> ChangedFolders::Flush() {
-  return {};
-}
-
-std::error_code ReplaceFileContents(const std::filesystem::path& path, std::string_view contents,
-                                    ChangedFolders&) {
-  const std::wstring target = ExtendedPath(path);
+std::error_code FileReplacer::WriteTemporary(Pending& pending, std::string_view contents) {
+  const std::wstring target = ExtendedPath(pending.target);
   const DWORD attributes = ::GetFileAttributesW(target.c_str());
   const bool replacing = attributes != INVALID_FILE_ATTRIBUTES;
   if (replacing) {
@@ -147,19 +175,46 @@ std::error_code ReplaceFileContents(const std::filesystem::path& path, std::stri
   HANDLE file = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return LastError();
+  pending.temp = temp;
+  pending.replacing = replacing;
   std::error_code ec = WriteAll(file, contents);
   // Otherwise the move may reach the disk before the bytes, and a power cut leaves an empty
   // file where the old one was.
-  if (!ec && replacing && !::FlushFileBuffers(file)) ec = LastError();
+  if (!ec && replacing) ec = FlushData(file);
   // Closing can report a delayed write failure, e.g. a full network drive.
   if (!::CloseHandle(file) && !ec) ec = LastError();
-  if (!ec && !::MoveFileExW(temp.c_str(), target.c_str(),
-                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    ec = LastError();
-  }
-  if (ec) ::DeleteFileW(temp.c_str());
   return ec;
 }
+
+// The data-only flushes left the bytes in the disk's cache; one full flush of any file empties
+// it, and commits the file system's log with the sizes of the files written before.
+std::error_code FileReplacer::FlushBatch(bool replacing) {
+  if (!replacing || TheNtFlush().flush == nullptr) return {};
+  const auto last = std::find_if(pending_.rbegin(), pending_.rend(),
+                                 [](const Pending& p) { return p.replacing; });
+  HANDLE file = ::CreateFileW(last->temp.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return LastError();
+  std::error_code ec;
+  if (!::FlushFileBuffers(file)) ec = LastError();
+  if (!::CloseHandle(file) && !ec) ec = LastError();
+  return ec;
+}
+
+void FileReplacer::ReleaseFlushHandle() {}
+
+std::error_code FileReplacer::MoveIntoPlace(const Pending& file) {
+  if (::MoveFileExW(file.temp.c_str(), ExtendedPath(file.target).c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return {};
+  }
+  return LastError();
+}
+
+void FileReplacer::RemoveTemporary(const Pending& file) { ::DeleteFileW(file.temp.c_str()); }
+
+// The move writes through, so there is no folder to flush afterwards.
+std::error_code FileReplacer::FlushFolder(const std::filesystem::path&) { return {}; }
 
 InputFile::~InputFile() {
   if (handle_ != -1) ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
@@ -203,7 +258,7 @@ std::int64_t InputFile::Read(char* buffer, std::size_t size, std::error_code& ec
 }
 
 std::int64_t InputFile::ReadAt(std::uint64_t offset, char* buffer, std::size_t size,
-                              std::error_code& ec) {
+                               std::error_code& ec) {
   const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
   OVERLAPPED at{};
   at.Offset = static_cast<DWORD>(offset);

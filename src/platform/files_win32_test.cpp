@@ -22,8 +22,7 @@ const char kKal[] = "Bitmap = a.png\r\n[Calibration Point1]\r\nLatitude = 52.5\r
 bool AnyName(NativeName) { return true; }
 
 std::error_code Replace(const std::filesystem::path& path, std::string_view contents) {
-  ChangedFolders changed;
-  return ReplaceFileContents(path, contents, changed);
+  return ReplaceFileContents(path, contents);
 }
 
 TEST(ListFolderWin32, AttributesDecideWhatIsListed) {
