@@ -8,15 +8,11 @@ namespace {
 TEST(CheckTexts, NumbersAndPointsInTheUsersWords) {
   using enum CheckKind;
   const std::pair<CalibrationWarning, std::string> warnings[] = {
-      {{kSamePixel, 9, 2, 0, {}},
-       "Punkt 2 und Punkt 9 liegen auf demselben Pixel, haben aber verschiedene Koordinaten"},
       {{kMisfit, 3, 0, 293.6, {}},
        "Punkt 3 liegt 294 Pixel neben der Lage, die die übrigen Punkte ergeben (Tippfehler?)"},
       {{kMisfit, 3, 1, 186.2, {}},
        "Punkt 1 oder Punkt 3 liegt etwa 186 Pixel neben der Lage, die die übrigen Punkte ergeben "
        "(Tippfehler?)"},
-      {{kOutsideImage, 4, 0, 0, {6000, 4000}},
-       "Punkt 4 liegt außerhalb des Bildes (6000 x 4000 Pixel)"},
       {{kNoProjection, 0, 0, 851, {}},
        "Die Punkte passen zu keiner bekannten Kartenprojektion (Abweichungen bis 851 Pixel); "
        "bitte alle Punkte prüfen"},
