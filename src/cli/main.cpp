@@ -68,6 +68,9 @@ int RunCli(const std::vector<std::filesystem::path>& args) {
   InitState(state, ProgramFolder());
   state.BitmapExt = options.ext;
   state.CompleteMaps = options.complete;
+  state.MakeKmz = options.kmz;
+  state.KmzTiles = options.kmz_tiles;
+  state.KmzOrder = options.kmz_order;
   // Only now: until the first map is written, an interrupt has nothing to leave half done.
   CatchInterrupts();
   const RunReport report = ConvertPlan(state, window, plan);

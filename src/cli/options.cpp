@@ -1,5 +1,7 @@
 #include "cli/options.h"
 
+#include <optional>
+
 #include "platform/text.h"
 
 namespace kal2map {
@@ -19,6 +21,19 @@ bool IsAsciiAlnum(String::value_type c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
+// A decimal number of ASCII digits within low..high; empty for anything else.
+std::optional<int> WholeNumber(const std::filesystem::path& arg, int low, int high) {
+  const String& text = arg.native();
+  if (text.empty() || text.size() > 4) return std::nullopt;
+  int value = 0;
+  for (auto c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + static_cast<int>(c - '0');
+  }
+  if (value < low || value > high) return std::nullopt;
+  return value;
+}
+
 Options UsageError(std::string message) {
   Options options;
   options.action = Options::Action::kUsageError;
@@ -28,7 +43,10 @@ Options UsageError(std::string message) {
 
 }  // namespace
 
-const char* UsageText() { return "Aufruf: kal2map-cli [-r] [--complete] [--ext .EXT] [PFAD ...]"; }
+const char* UsageText() {
+  return "Aufruf: kal2map-cli [-r] [--complete] [--kmz [--kmz-tiles N] [--kmz-order N]] "
+         "[--ext .EXT] [PFAD ...]";
+}
 
 const char* HelpText() {
   return "Wandelt Tivara-Kalibrierdateien (.kal) in OziExplorer-Kartendateien (.map) um.\n"
@@ -42,6 +60,10 @@ const char* HelpText() {
          "                   und versteckte Ordner\n"
          "  --complete       Vollständige map-Dateien: Kartenrand (MMPXY/MMPLL),\n"
          "                   Maßstab (MM1B) und Bildgröße (IWH) anhängen\n"
+         "  --kmz            Garmin-Karte (KMZ) neben jede map-Datei schreiben: das Bild\n"
+         "                   nordwärts ausgerichtet in JPEG-Kacheln\n"
+         "  --kmz-tiles N    höchstens N Kacheln je Karte (1 bis 500, Vorgabe 100)\n"
+         "  --kmz-order N    Zeichenreihenfolge der Kacheln (0 bis 99, Vorgabe 50)\n"
          "  --ext .EXT       Bild-Endung in der map-Datei ersetzen, z. B. --ext .png\n"
          "  -h, --help       diese Hilfe\n"
          "  --version        Version anzeigen\n"
@@ -80,6 +102,18 @@ Options ParseOptions(const std::vector<std::filesystem::path>& args) {
       options.recursive = true;
     } else if (Is(arg, "--complete")) {
       options.complete = true;
+    } else if (Is(arg, "--kmz")) {
+      options.kmz = true;
+    } else if (Is(arg, "--kmz-tiles") || Is(arg, "--kmz-order")) {
+      const bool tiles = Is(arg, "--kmz-tiles");
+      const int low = tiles ? 1 : 0, high = tiles ? 500 : 99;
+      const std::optional<int> value =
+          i + 1 < args.size() ? WholeNumber(args[++i], low, high) : std::nullopt;
+      if (!value) {
+        return UsageError(PathText(arg) + " braucht eine Zahl von " + std::to_string(low) +
+                          " bis " + std::to_string(high));
+      }
+      (tiles ? options.kmz_tiles : options.kmz_order) = *value;
     } else if (Is(arg, "--version")) {
       options.action = Options::Action::kVersion;
       return options;

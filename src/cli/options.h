@@ -12,6 +12,9 @@ struct Options {
   std::string ext;                           // empty: keep the image's own extension
   bool recursive = false;                    // also the calibration files of every subfolder
   bool complete = false;                     // maps with border, scale and image size lines
+  bool kmz = false;                          // a Garmin Custom Map beside each map
+  int kmz_tiles = 100;                       // most tiles per KMZ
+  int kmz_order = 50;                        // draw order of its tiles
   std::vector<std::filesystem::path> paths;  // folders and .kal files, in the order given
   std::string error;                         // German, for kUsageError
 };

@@ -41,6 +41,11 @@ TEST(ParseOptions, Words) {
       {{"--ext", ".png "}, Action::kUsageError, "", 0},
       {{"--ext", std::filesystem::u8path(".p\xC3\xA4g")}, Action::kUsageError, "", 0},
       {{"--verbose"}, Action::kUsageError, "", 0},
+      {{"--kmz", "--kmz-tiles", "500", "--kmz-order", "0"}, Action::kConvert, "", 0},
+      {{"--kmz-tiles", "0"}, Action::kUsageError, "", 0},
+      {{"--kmz-tiles", "+5"}, Action::kUsageError, "", 0},
+      {{"--kmz-order", "100"}, Action::kUsageError, "", 0},
+      {{"--kmz-order"}, Action::kUsageError, "", 0},
   };
   for (const Case& c : cases) {
     Options options = ParseOptions(c.args);
@@ -68,7 +73,7 @@ TEST(ParseOptions, HelpAndManualPageNameEveryOption) {
            text.find(" " + word + "\n") != std::string::npos;
   };
   for (const std::string word :
-       {"-r", "--recursive", "--complete", "--ext", "-h", "--help", "--version", "--"}) {
+       {"-r", "--recursive", "--complete", "--kmz", "--ext", "-h", "--help", "--version", "--"}) {
     EXPECT_NE(ParseOptions({word, ".png"}).action, Action::kUsageError) << word;
     std::string roff;
     for (char c : word) roff += c == '-' ? "\\-" : std::string(1, c);

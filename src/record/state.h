@@ -34,6 +34,11 @@ struct State {
   bool ShowExtChoice = false;
   // Whether maps get the border, scale and image size lines after the fixed ones.
   bool CompleteMaps = false;
+  // Whether each map gets a Garmin Custom Map (KMZ) beside it, of at most KmzTiles tiles drawn
+  // in order KmzOrder.
+  bool MakeKmz = false;
+  int KmzTiles = 100;
+  int KmzOrder = 50;
 };
 
 // Resets the record for a new process. `program_folder` is where the program runs from; a

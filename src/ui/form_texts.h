@@ -21,6 +21,7 @@ inline constexpr std::string_view kExtChoiceMenuText = "Bitmap-Endung \xC3\xA4nd
 // System menu entries: the folder dialog, and the two choices that are off at start.
 inline constexpr std::string_view kChooseFolderMenuText = "Ordner w\xC3\xA4hlen...";
 inline constexpr std::string_view kSubfoldersMenuText = "Unterordner einbeziehen";
+inline constexpr std::string_view kKmzMenuText = "Garmin-Karten (KMZ) erstellen";
 inline constexpr std::string_view kCompleteMapsMenuText =
     "Vollst\xC3\xA4ndige map-Dateien (Kartenrand, Bildgr\xC3\xB6\xC3\x9F"
     "e)";

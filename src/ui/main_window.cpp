@@ -35,7 +35,7 @@ constexpr UINT_PTR kProgressTimer = 1;
 constexpr UINT kProgressMilliseconds = 100;
 // The system menu entries that change the record; disabled during a run.
 constexpr UINT kRecordMenuEntries[] = {IDM_CHOOSE_FOLDER, IDM_SUBFOLDERS, IDM_COMPLETE_MAPS,
-                                       IDM_EXT_CHOICE};
+                                       IDM_KMZ, IDM_EXT_CHOICE};
 
 DWORD StyleFor(Control control) {
   constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
@@ -238,6 +238,9 @@ bool MainWindow::OnSysCommand(UINT command) {
     case IDM_COMPLETE_MAPS:
       CompleteMaps_Click();
       return true;
+    case IDM_KMZ:
+      Kmz_Click();
+      return true;
   }
   return false;
 }
@@ -282,6 +285,7 @@ void MainWindow::Form_Load() {
   AppendMenuW(system_menu, MF_STRING, IDM_CHOOSE_FOLDER, ToWide(kChooseFolderMenuText).c_str());
   AppendMenuW(system_menu, MF_STRING, IDM_SUBFOLDERS, ToWide(kSubfoldersMenuText).c_str());
   AppendMenuW(system_menu, MF_STRING, IDM_COMPLETE_MAPS, ToWide(kCompleteMapsMenuText).c_str());
+  AppendMenuW(system_menu, MF_STRING, IDM_KMZ, ToWide(kKmzMenuText).c_str());
   AppendMenuW(system_menu, MF_STRING, IDM_EXT_CHOICE, ToWide(kExtChoiceMenuText).c_str());
   choice_ = {{state_.WorkFolder, true}};
   DragAcceptFiles(window_, TRUE);
@@ -382,6 +386,12 @@ void MainWindow::CompleteMaps_Click() {
   state_.CompleteMaps = !state_.CompleteMaps;
   CheckMenuItem(GetSystemMenu(window_, FALSE), IDM_COMPLETE_MAPS,
                 MF_BYCOMMAND | (state_.CompleteMaps ? MF_CHECKED : MF_UNCHECKED));
+}
+
+void MainWindow::Kmz_Click() {
+  state_.MakeKmz = !state_.MakeKmz;
+  CheckMenuItem(GetSystemMenu(window_, FALSE), IDM_KMZ,
+                MF_BYCOMMAND | (state_.MakeKmz ? MF_CHECKED : MF_UNCHECKED));
 }
 
 void MainWindow::Progress_Timer() {

@@ -63,6 +63,7 @@ class MainWindow final : public Window {
   void ChooseFolder_Click();
   void Subfolders_Click();
   void CompleteMaps_Click();
+  void Kmz_Click();
   void Progress_Timer();
   void Run_Finished();
 
