@@ -361,10 +361,12 @@ void MainWindow::Command_Ende_Click() {
 }
 
 void MainWindow::Option1_Click(int index) {
+  if (running()) return;  // the run goes on with what it started with, as the menu shows
   state_.BitmapExt = ExtensionForOption(ToUtf8(TextOf(Item(Option1 + index))));
 }
 
 void MainWindow::ExtChoice_Click() {
+  if (running()) return;
   state_.ShowExtChoice = !state_.ShowExtChoice;
   ApplyExtChoice();
 }
@@ -377,18 +379,21 @@ void MainWindow::ChooseFolder_Click() {
 }
 
 void MainWindow::Subfolders_Click() {
+  if (running()) return;
   subfolders_ = !subfolders_;
   CheckMenuItem(GetSystemMenu(window_, FALSE), IDM_SUBFOLDERS,
                 MF_BYCOMMAND | (subfolders_ ? MF_CHECKED : MF_UNCHECKED));
 }
 
 void MainWindow::CompleteMaps_Click() {
+  if (running()) return;
   state_.CompleteMaps = !state_.CompleteMaps;
   CheckMenuItem(GetSystemMenu(window_, FALSE), IDM_COMPLETE_MAPS,
                 MF_BYCOMMAND | (state_.CompleteMaps ? MF_CHECKED : MF_UNCHECKED));
 }
 
 void MainWindow::Kmz_Click() {
+  if (running()) return;
   state_.MakeKmz = !state_.MakeKmz;
   CheckMenuItem(GetSystemMenu(window_, FALSE), IDM_KMZ,
                 MF_BYCOMMAND | (state_.MakeKmz ? MF_CHECKED : MF_UNCHECKED));

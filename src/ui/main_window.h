@@ -4,8 +4,8 @@
 //
 // A conversion runs on a worker thread, so that the window keeps answering the system and
 // shows progress. The worker converts with a copy of the State record taken at the start and
-// reports only through its RunProgress; the options are disabled meanwhile so that the user
-// sees which ones the run uses.
+// reports only through its RunProgress, so no handler can race it. The options are disabled
+// and their handlers ignored meanwhile, so that the window shows what the run uses.
 #pragma once
 
 #include <windows.h>
