@@ -13,7 +13,7 @@ namespace {
 // Along a row of output pixels the scan position is computed exactly every this many pixels
 // and on a straight line between: over so few pixels a projection bends by a tiny fraction of
 // a pixel, and projecting every pixel would cost a hundred times more.
-constexpr int kExactEvery = 16;
+constexpr int kExactEvery = 64;
 // Points along each side of a tile through which its rows of the scan are found.
 constexpr int kSideSamples = 32;
 // Rows beyond those found: bilinear sampling reaches the next row, and a side bends between
@@ -150,6 +150,8 @@ void DrawTile(const SheetModel& sheet, const TileGrid& grid, const Tile& tile,
     };
     for (std::size_t node = 0; node < exact.size(); ++node) exact[node] = scan_at(column_of(node));
     std::uint8_t* out = rgb.data() + std::size_t{3} * tile.width * j;
+    double top_row = std::numeric_limits<double>::quiet_NaN();
+    const std::uint8_t *top = nullptr, *bottom = nullptr;
     for (int i = 0; i <= last; ++i, out += 3) {
       const std::size_t node = static_cast<std::size_t>(i / kExactEvery);
       const int i0 = column_of(node), i1 = column_of(node + 1);
@@ -175,8 +177,12 @@ void DrawTile(const SheetModel& sheet, const TileGrid& grid, const Tile& tile,
       const std::int64_t xb = std::clamp<std::int64_t>(x0 + 1, 0, max_x);
       const std::int64_t ya = std::clamp<std::int64_t>(y0, 0, window.height() - 1);
       const std::int64_t yb = std::clamp<std::int64_t>(y0 + 1, 0, window.height() - 1);
-      const std::uint8_t* top = window.Row(ya);
-      const std::uint8_t* bottom = window.Row(yb);
+      if (y0 != top_row) {
+        // Rows change every few pixels at most; finding one in the ring costs a division.
+        top_row = y0;
+        top = window.Row(ya);
+        bottom = window.Row(yb);
+      }
       for (int c = 0; c < 3; ++c) {
         const double upper = top[xa * 3 + c] + tx * (top[xb * 3 + c] - top[xa * 3 + c]);
         const double lower = bottom[xa * 3 + c] + tx * (bottom[xb * 3 + c] - bottom[xa * 3 + c]);
