@@ -16,16 +16,16 @@ namespace {
 constexpr int kExactEvery = 64;
 // Points along each side of a tile through which its rows of the scan are found.
 constexpr int kSideSamples = 32;
-// Rows beyond those found: bilinear sampling reaches the next row, and a side bends between
-// its samples.
-constexpr std::int64_t kRowMargin = 2;
+// Scan pixels beyond the rows found, for a side's bend between its samples.
+constexpr double kBendMargin = 2;
 
-struct RowSpan {
-  std::int64_t first = 0, last = 0;  // scan rows, both held
+// The scan's y positions a tile's pixels map to, in scan pixels.
+struct Reach {
+  double low = 0, high = 0;
 };
 
-RowSpan ScanRows(const SheetModel& sheet, const TileGrid& grid, const Tile& tile,
-                 std::uint32_t height) {
+Reach ScanReach(const SheetModel& sheet, const TileGrid& grid, const Tile& tile,
+                std::uint32_t height) {
   double low = std::numeric_limits<double>::infinity(), high = -low;
   auto probe = [&](double x, double y) {
     if (const auto at = sheet.PixelAt(grid.LatAt(y), grid.LonAt(x))) {
@@ -42,10 +42,22 @@ RowSpan ScanRows(const SheetModel& sheet, const TileGrid& grid, const Tile& tile
     probe(x0, y0 + t * (y1 - y0));
     probe(x1, y0 + t * (y1 - y0));
   }
-  const std::int64_t last_row = std::int64_t{height} - 1;
-  if (!(low <= high)) return {0, last_row};  // the sides have no place: the whole scan
-  return {std::clamp<std::int64_t>(std::floor(low) - kRowMargin, 0, last_row),
-          std::clamp<std::int64_t>(std::ceil(high) + kRowMargin, 0, last_row)};
+  if (!(low <= high))
+    return {0, static_cast<double>(height)};  // the sides have no place: the whole scan
+  return {std::clamp(low - kBendMargin, 0.0, static_cast<double>(height)),
+          std::clamp(high + kBendMargin, 0.0, static_cast<double>(height))};
+}
+
+struct RowSpan {
+  std::int64_t first = 0, last = 0;  // decoded rows, both held
+};
+
+// The decoded rows that bilinear sampling between `reach` reads at `scale`: pixel centres lie
+// at half-integers, so a position reads the rows whose centres are either side of it.
+RowSpan Rows(const Reach& reach, int scale, std::uint32_t decoded_height) {
+  const std::int64_t last = std::int64_t{decoded_height} - 1;
+  return {std::clamp<std::int64_t>(std::floor(reach.low / scale - 0.5), 0, last),
+          std::clamp<std::int64_t>(std::floor(reach.high / scale + 0.5), 0, last)};
 }
 
 // Rows of the scan, `scale` x `scale` pixels averaged into one, decoded in turn into a ring
@@ -70,7 +82,7 @@ class RowWindow {
   void Release(std::int64_t first) { first_ = std::max(first_, first); }
 
   // Decodes on through row `last`.
-  std::error_code Reach(std::int64_t last) {
+  std::error_code DecodeThrough(std::int64_t last) {
     last = std::min<std::int64_t>(last, std::int64_t{height_} - 1);
     while (next_ <= last) {
       if (next_ - first_ >= static_cast<std::int64_t>(rows_)) ++first_;  // never, as sized
@@ -124,12 +136,14 @@ class RowWindow {
 
 // The rows the window must hold at `scale` to serve the tiles in `order`: from a tile's first
 // row to the last row any tile before it needed.
-std::size_t WindowRows(const std::vector<RowSpan>& spans, const std::vector<std::size_t>& order,
-                       int scale) {
+std::size_t WindowRows(const std::vector<Reach>& reaches, const std::vector<std::size_t>& order,
+                       int scale, std::uint32_t height) {
+  const std::uint32_t decoded_height = (height + scale - 1) / scale;
   std::int64_t reached = -1, most = 1;
   for (std::size_t i : order) {
-    reached = std::max(reached, spans[i].last / scale);
-    most = std::max(most, reached - spans[i].first / scale + 1);
+    const RowSpan rows = Rows(reaches[i], scale, decoded_height);
+    reached = std::max(reached, rows.last);
+    most = std::max(most, reached - rows.first + 1);
   }
   return static_cast<std::size_t>(most);
 }
@@ -197,30 +211,31 @@ void DrawTile(const SheetModel& sheet, const TileGrid& grid, const Tile& tile,
 std::error_code WarpTiles(const SheetModel& sheet, const TilePlan& plan, ImageRows& source,
                           const TileSink& sink, WarpStats* stats, std::size_t window_bytes) {
   const std::uint32_t width = source.width(), height = source.height();
-  std::vector<RowSpan> spans;
-  for (const Tile& tile : plan.tiles) spans.push_back(ScanRows(sheet, plan.grid, tile, height));
+  std::vector<Reach> reaches;
+  for (const Tile& tile : plan.tiles) reaches.push_back(ScanReach(sheet, plan.grid, tile, height));
   // Tiles in the order of the rows they start at: the window moves down only, and a sheet
   // scanned upside down or on its side is served as well as an upright one.
   std::vector<std::size_t> order(plan.tiles.size());
   std::iota(order.begin(), order.end(), 0);
   std::ranges::sort(order, {},
-                    [&](std::size_t i) { return std::pair(spans[i].first, spans[i].last); });
+                    [&](std::size_t i) { return std::pair(reaches[i].low, reaches[i].high); });
 
   // Where tiles are coarser than two scan pixels, averaging while decoding loses nothing they
   // would show; where the window would not fit, it must.
   int scale = std::max(1, static_cast<int>(std::floor(plan.scale)));
-  std::size_t rows = WindowRows(spans, order, scale);
+  std::size_t rows = WindowRows(reaches, order, scale, height);
   auto bytes = [&] { return rows * ((width + scale - 1) / scale) * 3; };
   while (bytes() > window_bytes && static_cast<std::uint32_t>(scale) < std::max(width, height)) {
-    rows = WindowRows(spans, order, ++scale);
+    rows = WindowRows(reaches, order, ++scale, height);
   }
   if (stats) *stats = {scale, bytes()};
 
   RowWindow window(source, scale, rows);
   std::vector<std::uint8_t> rgb;
   for (std::size_t i : order) {
-    window.Release(spans[i].first / scale);
-    if (const std::error_code ec = window.Reach(spans[i].last / scale)) return ec;
+    const RowSpan needed = Rows(reaches[i], scale, window.height());
+    window.Release(needed.first);
+    if (const std::error_code ec = window.DecodeThrough(needed.last)) return ec;
     DrawTile(sheet, plan.grid, plan.tiles[i], window, width, height, scale, rgb);
     if (const std::error_code ec = sink(plan.tiles[i], rgb.data())) return ec;
   }
