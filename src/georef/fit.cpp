@@ -67,17 +67,21 @@ std::array<LonLat, 4> Border(const GeoFit& fit, double width, double height) {
   return {fit.At(0, 0), fit.At(width, 0), fit.At(width, height), fit.At(0, height)};
 }
 
-double MetresPerPixel(const GeoFit& fit, double width, double height) {
+DegreeLengths MetresPerDegree(double lat) {
   constexpr double kA = 6378137.0;
   constexpr double kF = 1 / 298.257223563;
   constexpr double kE2 = kF * (2 - kF);
   constexpr double kRad = std::numbers::pi / 180;
-  const double phi = fit.lat(width / 2, height / 2) * kRad;
+  const double phi = lat * kRad;
   const double w = 1 - kE2 * std::sin(phi) * std::sin(phi);
   const double meridian = kA * (1 - kE2) / (w * std::sqrt(w));
   const double prime_vertical = kA / std::sqrt(w);
-  return std::hypot(meridian * fit.lat.cu * kRad,
-                    prime_vertical * std::cos(phi) * fit.lon.cu * kRad);
+  return {meridian * kRad, prime_vertical * std::cos(phi) * kRad};
+}
+
+double MetresPerPixel(const GeoFit& fit, double width, double height) {
+  const DegreeLengths degree = MetresPerDegree(fit.lat(width / 2, height / 2));
+  return std::hypot(degree.lat * fit.lat.cu, degree.lon * fit.lon.cu);
 }
 
 }  // namespace kal2map

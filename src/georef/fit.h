@@ -38,6 +38,13 @@ GeoFit FitGeoPoints(std::span<const GeoPoint> points);
 // The fit (which must be ok()) at the image corners (0,0), (W,0), (W,H), (0,H).
 std::array<LonLat, 4> Border(const GeoFit& fit, double width, double height);
 
+// Lengths on the WGS 84 ellipsoid of one degree of latitude and one of longitude at `lat`, in
+// metres.
+struct DegreeLengths {
+  double lat = 0, lon = 0;
+};
+DegreeLengths MetresPerDegree(double lat);
+
 // Length on the WGS 84 ellipsoid of a one-pixel step along x at the image centre, in metres;
 // `fit` must be ok().
 double MetresPerPixel(const GeoFit& fit, double width, double height);

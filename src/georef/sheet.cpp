@@ -3,13 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <numbers>
 #include <vector>
 
 namespace kal2map {
 namespace {
-
-constexpr double kRad = std::numbers::pi / 180;
 
 // Whole pixels and coordinates typed to a few decimals leave this much misfit (pixels, root
 // mean square) in any plane; differences below it tell nothing about the plane.
@@ -60,6 +57,36 @@ bool ClearlyBetter(double a, double b) {
   return a + kClearlyBetter * std::max(b, kNoisePixels) < b;
 }
 
+// Where the points lie: their middle, their latitudes' span, and whether they straddle 180
+// degrees.
+struct Spread {
+  double lon = 0, lat = 0, lat_min = 90, lat_max = -90;
+  bool across_antimeridian = false;
+};
+
+// Empty for coordinates that are no numbers.
+std::optional<Spread> SpreadOf(std::span<const GeoPoint> points) {
+  // Longitudes seen from the first point, so that 179.9 and -179.9 are near.
+  Spread s;
+  for (const GeoPoint& p : points) {
+    const double east = WrapLongitude(p.lon - points[0].lon);
+    s.lon += east / static_cast<double>(points.size());
+    s.lat += p.lat / static_cast<double>(points.size());
+    s.lat_min = std::min(s.lat_min, p.lat);
+    s.lat_max = std::max(s.lat_max, p.lat);
+    s.across_antimeridian |= std::abs(points[0].lon + east) > 180;
+  }
+  s.lon = WrapLongitude(points[0].lon + s.lon);
+  if (!std::isfinite(s.lon) || !std::isfinite(s.lat)) return std::nullopt;
+  return s;
+}
+
+Projection DegreesAround(double lon) {
+  Projection degrees;
+  degrees.lon0 = lon;
+  return degrees;
+}
+
 }  // namespace
 
 std::optional<LonLat> SheetModel::LonLatAt(double x, double y) const {
@@ -81,22 +108,11 @@ std::optional<SheetModel> FitSheetIn(const Projection& projection,
 
 std::optional<SheetModel> FitSheet(std::span<const GeoPoint> points) {
   if (points.size() < 4) return std::nullopt;
-  // The points' middle, longitudes seen from the first point so that 179.9 and -179.9 are near.
-  double lon = 0, lat_min = 90, lat_max = -90, lat = 0;
-  bool across_antimeridian = false;
-  for (const GeoPoint& p : points) {
-    const double east = WrapLongitude(p.lon - points[0].lon);
-    lon += east / static_cast<double>(points.size());
-    lat += p.lat / static_cast<double>(points.size());
-    lat_min = std::min(lat_min, p.lat);
-    lat_max = std::max(lat_max, p.lat);
-    across_antimeridian |= std::abs(points[0].lon + east) > 180;
-  }
-  lon = WrapLongitude(points[0].lon + lon);
-  if (!std::isfinite(lon) || !std::isfinite(lat)) return std::nullopt;
+  const std::optional<Spread> spread = SpreadOf(points);
+  if (!spread) return std::nullopt;
+  const auto [lon, lat, lat_min, lat_max, across_antimeridian] = *spread;
 
-  Projection degrees;
-  degrees.lon0 = lon;
+  const Projection degrees = DegreesAround(lon);
   std::vector<Projection> others;
   if (const auto utm = UtmZone(lat, lon)) others.push_back(*utm);
   others.push_back(MercatorAt(lon));
@@ -115,18 +131,18 @@ std::optional<SheetModel> FitSheet(std::span<const GeoPoint> points) {
   return std::nullopt;
 }
 
+std::optional<SheetModel> FitSheetOrDegrees(std::span<const GeoPoint> points) {
+  if (points.size() != 3) return FitSheet(points);
+  const std::optional<Spread> spread = SpreadOf(points);
+  if (!spread) return std::nullopt;
+  return FitSheetIn(DegreesAround(spread->lon), points);
+}
+
 std::optional<double> MetresPerPixelAt(const SheetModel& sheet, double x, double y) {
-  constexpr double kA = 6378137.0;
-  constexpr double kF = 1 / 298.257223563;
-  constexpr double kE2 = kF * (2 - kF);
   const std::optional<LonLat> a = sheet.LonLatAt(x, y), b = sheet.LonLatAt(x + 1, y);
   if (!a || !b) return std::nullopt;
-  const double phi = a->lat * kRad;
-  const double w = 1 - kE2 * std::sin(phi) * std::sin(phi);
-  const double meridian = kA * (1 - kE2) / (w * std::sqrt(w));
-  const double prime_vertical = kA / std::sqrt(w);
-  return std::hypot(meridian * (b->lat - a->lat) * kRad,
-                    prime_vertical * std::cos(phi) * WrapLongitude(b->lon - a->lon) * kRad);
+  const DegreeLengths degree = MetresPerDegree(a->lat);
+  return std::hypot(degree.lat * (b->lat - a->lat), degree.lon * WrapLongitude(b->lon - a->lon));
 }
 
 }  // namespace kal2map

@@ -34,6 +34,10 @@ struct SheetModel {
 // points that no plane holds.
 std::optional<SheetModel> FitSheet(std::span<const GeoPoint> points);
 
+// FitSheet's sheet, or for three points (which cannot tell planes apart) their fit in degrees,
+// which is the plane readers take for them; empty for two points and fewer.
+std::optional<SheetModel> FitSheetOrDegrees(std::span<const GeoPoint> points);
+
 // The fit of `points` in the plane of `projection`; empty where a point lies beyond it or the
 // points lie on one line.
 std::optional<SheetModel> FitSheetIn(const Projection& projection,

@@ -1,0 +1,201 @@
+#include "kmz/tiles.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+namespace kal2map {
+namespace {
+
+// Points traced along each side of the scan: a projected side bends, and the box and the
+// tiles' footprint must hold its bulge, not just the corners.
+constexpr int kSideSamples = 64;
+// Each try at a coarser resolution is this much coarser.
+constexpr double kScaleStep = 1.02;
+// Beyond this many tiles of the grid's rectangle the sheet is no sheet but a broken calibration.
+constexpr double kMaxGridTiles = 1e6;
+
+// The scan's border in latitude/longitude, longitudes running on across 180 so that it stays
+// one closed ring, and east of -180 (a sheet across 180 reaches past 180, never below -180).
+std::optional<std::vector<LonLat>> Outline(const SheetModel& sheet, double width, double height) {
+  const std::array<std::array<double, 2>, 4> corners{
+      {{0, 0}, {width, 0}, {width, height}, {0, height}}};
+  std::vector<LonLat> ring;
+  for (int side = 0; side < 4; ++side) {
+    const auto& [x0, y0] = corners[side];
+    const auto& [x1, y1] = corners[(side + 1) % 4];
+    for (int i = 0; i < kSideSamples; ++i) {
+      const double t = static_cast<double>(i) / kSideSamples;
+      std::optional<LonLat> at = sheet.LonLatAt(x0 + t * (x1 - x0), y0 + t * (y1 - y0));
+      if (!at) return std::nullopt;
+      if (!ring.empty()) at->lon = ring.back().lon + WrapLongitude(at->lon - ring.back().lon);
+      ring.push_back(*at);
+    }
+  }
+  // A ring around a pole comes back a whole turn away from where it started.
+  const double closing = ring.back().lon + WrapLongitude(ring[0].lon - ring.back().lon);
+  if (!(std::abs(closing - ring[0].lon) < 1)) return std::nullopt;
+  const double west = std::ranges::min(ring, {}, &LonLat::lon).lon;
+  if (west < -180) {
+    for (LonLat& p : ring) p.lon += 360;
+  }
+  return ring;
+}
+
+// Degrees of latitude and longitude that span one scan pixel at the scan's centre: its shorter
+// side, so that no direction loses detail.
+std::optional<std::array<double, 2>> SourceSteps(const SheetModel& sheet, double width,
+                                                 double height) {
+  const double cx = width / 2, cy = height / 2;
+  const std::optional<LonLat> c = sheet.LonLatAt(cx, cy);
+  const std::optional<LonLat> right = sheet.LonLatAt(cx + 1, cy);
+  const std::optional<LonLat> down = sheet.LonLatAt(cx, cy + 1);
+  if (!c || !right || !down) return std::nullopt;
+  const DegreeLengths degree = MetresPerDegree(c->lat);
+  auto metres = [&](const LonLat& p) {
+    return std::hypot(degree.lat * (p.lat - c->lat), degree.lon * WrapLongitude(p.lon - c->lon));
+  };
+  const double pixel = std::min(metres(*right), metres(*down));
+  const std::array<double, 2> steps{pixel / degree.lat, pixel / degree.lon};
+  if (!(steps[0] > 0 && steps[1] > 0 && std::isfinite(steps[0]) && std::isfinite(steps[1]))) {
+    return std::nullopt;
+  }
+  return steps;
+}
+
+TileGrid GridFor(const std::vector<LonLat>& ring, double lat_step, double lon_step) {
+  const auto [south, north] = std::ranges::minmax(ring, {}, &LonLat::lat);
+  const auto [west, east] = std::ranges::minmax(ring, {}, &LonLat::lon);
+  TileGrid grid;
+  grid.north = north.lat;
+  grid.lat_step = lat_step;
+  grid.lon_step = lon_step;
+  grid.height = std::max<std::int64_t>(1, std::ceil((north.lat - south.lat) / lat_step));
+  grid.across_antimeridian = east.lon > 180;
+  if (grid.across_antimeridian) {
+    // 180 on a column edge, so that no tile straddles it.
+    grid.anchor_lon = 180;
+    grid.anchor_x = std::ceil((180 - west.lon) / lon_step);
+    grid.width = grid.anchor_x + std::ceil((east.lon - 180) / lon_step);
+  } else {
+    grid.anchor_lon = west.lon;
+    grid.width = std::max<std::int64_t>(1, std::ceil((east.lon - west.lon) / lon_step));
+  }
+  return grid;
+}
+
+struct Point {
+  double x = 0, y = 0;
+};
+
+// Whether the segment a-b meets the rectangle [x0, x1] x [y0, y1] (Liang-Barsky).
+bool SegmentMeets(Point a, Point b, double x0, double y0, double x1, double y1) {
+  double t0 = 0, t1 = 1;
+  const double dx = b.x - a.x, dy = b.y - a.y;
+  for (const auto [p, q] : std::array<std::array<double, 2>, 4>{
+           {{-dx, a.x - x0}, {dx, x1 - a.x}, {-dy, a.y - y0}, {dy, y1 - a.y}}}) {
+    if (p == 0) {
+      if (q < 0) return false;
+    } else if (p < 0) {
+      t0 = std::max(t0, q / p);
+    } else {
+      t1 = std::min(t1, q / p);
+    }
+  }
+  return t0 <= t1;
+}
+
+bool Inside(const std::vector<Point>& polygon, Point p) {
+  bool inside = false;
+  for (std::size_t i = 0, j = polygon.size() - 1; i < polygon.size(); j = i++) {
+    const Point a = polygon[i], b = polygon[j];
+    if ((a.y > p.y) != (b.y > p.y) && p.x < a.x + (p.y - a.y) / (b.y - a.y) * (b.x - a.x)) {
+      inside = !inside;
+    }
+  }
+  return inside;
+}
+
+// Whether the scan's outline (in grid pixels) reaches the rectangle through the centres of a
+// tile's pixels: a tile that only the outline's edge grazes would come out blank.
+bool ShowsScan(const std::vector<Point>& outline, const Tile& t) {
+  const double x0 = static_cast<double>(t.x) + 0.5, x1 = static_cast<double>(t.x + t.width) - 0.5;
+  const double y0 = static_cast<double>(t.y) + 0.5, y1 = static_cast<double>(t.y + t.height) - 0.5;
+  for (std::size_t i = 0; i < outline.size(); ++i) {
+    if (SegmentMeets(outline[i], outline[(i + 1) % outline.size()], x0, y0, x1, y1)) return true;
+  }
+  return Inside(outline, {x0, y0});
+}
+
+std::vector<Tile> TilesOf(const TileGrid& grid, const std::vector<LonLat>& ring) {
+  std::vector<Point> outline;
+  for (const LonLat& p : ring) {
+    outline.push_back(
+        {(p.lon - grid.anchor_lon) / grid.lon_step + static_cast<double>(grid.anchor_x),
+         (grid.north - p.lat) / grid.lat_step});
+  }
+  // Column edges at anchor_x and whole tiles from it either way; the outer columns narrower.
+  const std::int64_t first =
+      grid.anchor_x % kTileSide == 0 ? 0 : grid.anchor_x % kTileSide - kTileSide;
+  std::vector<Tile> tiles;
+  for (std::int64_t y = 0, row = 0; y < grid.height; y += kTileSide, ++row) {
+    for (std::int64_t x = first, column = 0; x < grid.width; x += kTileSide, ++column) {
+      Tile t;
+      t.row = static_cast<int>(row);
+      t.column = static_cast<int>(column);
+      t.x = std::max<std::int64_t>(0, x);
+      t.y = y;
+      t.width = static_cast<int>(std::min(grid.width, x + kTileSide) - t.x);
+      t.height = static_cast<int>(std::min(grid.height, y + kTileSide) - y);
+      if (!ShowsScan(outline, t)) continue;
+      const double x_end = static_cast<double>(t.x + t.width);
+      t.box = {grid.LatAt(static_cast<double>(y)), grid.LatAt(static_cast<double>(y + t.height)),
+               grid.LonAt(x_end), grid.LonAt(static_cast<double>(t.x))};
+      if (grid.across_antimeridian && t.x >= grid.anchor_x) {
+        t.box.east -= 360;
+        t.box.west -= 360;
+      }
+      tiles.push_back(t);
+    }
+  }
+  return tiles;
+}
+
+// Area of the ring in square degrees.
+double Area(const std::vector<LonLat>& ring) {
+  double twice = 0;
+  for (std::size_t i = 0, j = ring.size() - 1; i < ring.size(); j = i++) {
+    twice += (ring[j].lon - ring[i].lon) * (ring[j].lat + ring[i].lat);
+  }
+  return std::abs(twice) / 2;
+}
+
+}  // namespace
+
+std::optional<TilePlan> PlanTiles(const SheetModel& sheet, std::uint32_t width,
+                                  std::uint32_t height, int max_tiles) {
+  if (width == 0 || height == 0) return std::nullopt;
+  const std::optional<std::vector<LonLat>> ring = Outline(sheet, width, height);
+  const std::optional<std::array<double, 2>> steps = SourceSteps(sheet, width, height);
+  if (!ring || !steps) return std::nullopt;
+  const auto [lat_step, lon_step] = *steps;
+  max_tiles = std::max(1, max_tiles);
+
+  // Tiles hold no more than their own area, so no scale below this fits the budget.
+  const double least_tiles = Area(*ring) / (lat_step * lon_step) / (double{kTileSide} * kTileSide);
+  TilePlan plan;
+  plan.scale = std::max(1.0, std::sqrt(least_tiles / max_tiles));
+  for (;; plan.scale *= kScaleStep) {
+    plan.grid = GridFor(*ring, lat_step * plan.scale, lon_step * plan.scale);
+    const double rectangle_tiles = std::ceil(static_cast<double>(plan.grid.width) / kTileSide + 1) *
+                                   std::ceil(static_cast<double>(plan.grid.height) / kTileSide);
+    if (!(rectangle_tiles < kMaxGridTiles)) return std::nullopt;
+    plan.tiles = TilesOf(plan.grid, *ring);
+    if (plan.tiles.size() <= static_cast<std::size_t>(max_tiles)) break;
+  }
+  if (plan.tiles.empty()) return std::nullopt;  // a scan too small to cover a pixel's centre
+  plan.reduced = plan.scale > 1;
+  return plan;
+}
+
+}  // namespace kal2map
