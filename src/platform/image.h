@@ -19,6 +19,9 @@ enum class ImageError {
   kTooLarge,           // more pixels than the program can hold a row of
 };
 std::error_code MakeError(ImageError e);
+// The decoders' codes for kUnsupported also name the format in their message, so compare a
+// code with the condition, `ec == ImageError::kUnsupported`, not with MakeError's code.
+std::error_condition make_error_condition(ImageError e);
 
 // An image decoded from the top row down, one row at a time, as 8-bit RGB. The decoder holds
 // a few rows where the format allows (baseline JPEG, non-interlaced PNG, strips of TIFF, BMP);
@@ -41,3 +44,6 @@ std::error_code EncodeBaselineJpeg(const std::uint8_t* rgb, std::uint32_t width,
                                    std::uint32_t height, int quality, std::string& jpeg);
 
 }  // namespace kal2map
+
+template <>
+struct std::is_error_condition_enum<kal2map::ImageError> : std::true_type {};

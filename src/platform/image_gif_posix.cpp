@@ -1,0 +1,130 @@
+// giflib, first frame only. LZW rows of an interlaced GIF arrive out of order, so the frame is
+// decoded whole; GIF's 16-bit sizes keep that small.
+#include <gif_lib.h>
+
+#include <array>
+#include <cstdio>
+#include <vector>
+
+#include "platform/image_codec.h"
+
+namespace kal2map {
+namespace {
+
+int ReadBytes(GifFileType* gif, GifByteType* out, int size) {
+  return static_cast<int>(std::fread(out, 1, size, static_cast<std::FILE*>(gif->UserData)));
+}
+
+std::error_code GifFailure(int error) {
+  if (error == D_GIF_ERR_NOT_ENOUGH_MEM) return std::make_error_code(std::errc::not_enough_memory);
+  return MakeError(ImageError::kDamaged);
+}
+
+class GifRows final : public ImageRows {
+ public:
+  explicit GifRows(std::FILE* file) : file_(file) {}
+  ~GifRows() override {
+    if (gif_ != nullptr) DGifCloseFile(gif_, nullptr);
+    std::fclose(file_);
+  }
+  std::uint32_t width() const override { return width_; }
+  std::uint32_t height() const override { return height_; }
+
+  std::error_code Start() {
+    int error = 0;
+    gif_ = DGifOpen(file_, ReadBytes, &error);
+    if (gif_ == nullptr) return GifFailure(error);
+    width_ = gif_->SWidth, height_ = gif_->SHeight;
+    if (const std::error_code ec = image::CheckSize(width_, height_)) return ec;
+    for (GifRecordType type;;) {
+      if (DGifGetRecordType(gif_, &type) == GIF_ERROR) return GifFailure(gif_->Error);
+      if (type == TERMINATE_RECORD_TYPE) return MakeError(ImageError::kDamaged);  // no frame
+      if (type == IMAGE_DESC_RECORD_TYPE) break;
+      if (type != EXTENSION_RECORD_TYPE) continue;
+      int code = 0;
+      GifByteType* block = nullptr;
+      if (DGifGetExtension(gif_, &code, &block) == GIF_ERROR) return GifFailure(gif_->Error);
+      // Graphic control: bit 0 of its flags marks the index that shows what lies beneath.
+      if (code == GRAPHICS_EXT_FUNC_CODE && block != nullptr && block[0] >= 4 && (block[1] & 1)) {
+        transparent_ = block[4];
+      }
+      while (block != nullptr) {
+        if (DGifGetExtensionNext(gif_, &block) == GIF_ERROR) return GifFailure(gif_->Error);
+      }
+    }
+    if (DGifGetImageDesc(gif_) == GIF_ERROR) return GifFailure(gif_->Error);
+    return ReadFrame();
+  }
+
+  std::error_code NextRow(std::uint8_t* rgb) override {
+    if (row_ >= height_) return std::make_error_code(std::errc::result_out_of_range);
+    const std::int64_t y = std::int64_t{row_++} - top_;
+    for (std::int64_t x = 0; x < width_; ++x, rgb += 3) {
+      const std::int64_t fx = x - left_;
+      // Around the frame and through its transparent pixels lies the blank map: white.
+      int index = -1;
+      if (y >= 0 && y < frame_height_ && fx >= 0 && fx < frame_width_) {
+        index = frame_[y * frame_width_ + fx];
+      }
+      if (index < 0 || index == transparent_) {
+        rgb[0] = rgb[1] = rgb[2] = 255;
+      } else {
+        std::copy_n(colours_[index].data(), 3, rgb);
+      }
+    }
+    return {};
+  }
+
+ private:
+  std::error_code ReadFrame() {
+    const GifImageDesc& frame = gif_->Image;
+    const ColorMapObject* map = frame.ColorMap != nullptr ? frame.ColorMap : gif_->SColorMap;
+    if (map == nullptr) return MakeError(ImageError::kDamaged);
+    // Indexes past the colour table are black.
+    for (int i = 0; i < map->ColorCount && i < 256; ++i) {
+      colours_[i] = {map->Colors[i].Red, map->Colors[i].Green, map->Colors[i].Blue};
+    }
+    left_ = frame.Left, top_ = frame.Top;
+    frame_width_ = frame.Width, frame_height_ = frame.Height;
+    if (frame_width_ <= 0 || frame_height_ <= 0) return MakeError(ImageError::kDamaged);
+    if (const std::error_code ec = image::CheckSize(frame_width_, frame_height_, 1)) return ec;
+    frame_.resize(static_cast<std::size_t>(frame_width_) * frame_height_);
+    const auto read_row = [&](int y) {
+      return DGifGetLine(gif_, &frame_[static_cast<std::size_t>(y) * frame_width_], frame_width_) !=
+             GIF_ERROR;
+    };
+    if (frame.Interlace) {
+      constexpr int kStart[] = {0, 4, 2, 1}, kStep[] = {8, 8, 4, 2};
+      for (int pass = 0; pass < 4; ++pass) {
+        for (int y = kStart[pass]; y < frame_height_; y += kStep[pass]) {
+          if (!read_row(y)) return GifFailure(gif_->Error);
+        }
+      }
+    } else {
+      for (int y = 0; y < frame_height_; ++y) {
+        if (!read_row(y)) return GifFailure(gif_->Error);
+      }
+    }
+    DGifCloseFile(gif_, nullptr);
+    gif_ = nullptr;
+    return {};
+  }
+
+  std::FILE* file_;
+  GifFileType* gif_ = nullptr;
+  std::uint32_t width_ = 0, height_ = 0, row_ = 0;
+  std::int64_t left_ = 0, top_ = 0, frame_width_ = 0, frame_height_ = 0;
+  int transparent_ = -1;
+  std::array<std::array<std::uint8_t, 3>, 256> colours_{};
+  std::vector<std::uint8_t> frame_;
+};
+
+}  // namespace
+
+std::unique_ptr<ImageRows> image::OpenGifRows(std::FILE* file, std::error_code& ec) {
+  auto rows = std::make_unique<GifRows>(file);
+  if ((ec = rows->Start())) return nullptr;
+  return rows;
+}
+
+}  // namespace kal2map
