@@ -11,6 +11,7 @@
 #include "control/batch.h"
 #include "control/choice.h"
 #include "control/kal_names.h"
+#include "control/run_texts.h"
 #include "platform/files.h"
 #include "platform/interrupt.h"
 #include "platform/text.h"
@@ -80,7 +81,7 @@ int RunCli(const std::vector<std::filesystem::path>& args) {
   }
   // Warnings leave the exit status alone: their maps were written.
   for (const auto& warning : report.warnings) {
-    PrintLine(stderr, "kal2map-cli: Warnung: " + PathText(warning.kal) + ": " + warning.text);
+    PrintLine(stderr, "kal2map-cli: Warnung: " + WarningLine(warning));
   }
   // A run that an interrupt stopped ends as if by the interrupt; one that finished all the same
   // reports normally.

@@ -7,6 +7,7 @@
 
 #include "calibration/kal_scan.h"
 #include "control/kal_names.h"
+#include "control/kmz_job.h"
 #include "control/map_batch.h"
 #include "control/map_check.h"
 #include "control/run_texts.h"
@@ -43,6 +44,9 @@ void ConvertJob(State& state, const Job& job, ImageFinder& finder, MapBatch& bat
       MapExtras extras = CompleteAndCheck(state, map, job.map, finder);
       if (extras.projection) DeclareProjection(map, *extras.projection);
       if (extras.border) map += BorderLines(*extras.border);
+      if (state.MakeKmz) {
+        WriteKmz(state, extras.points, extras.image, job.map, extras.warnings, report);
+      }
       ec = batch.Write(job.kal, job.map, map, std::move(extras.warnings));
     }
   } catch (const std::bad_alloc&) {
@@ -152,6 +156,9 @@ RunReport ConvertPlan(State& state, Window& window, const Plan& plan) {
     }
     // Before the next root says anything, so that messages keep the order of the run.
     batch.Commit();
+  }
+  if (std::string budget = KmzBudgetWarning(report.kmz_tiles); !budget.empty()) {
+    report.warnings.push_back({{}, std::move(budget)});
   }
   ReportOutcome(window, report);
   return report;

@@ -31,7 +31,9 @@ struct RunReport {
   std::size_t found = 0;    // calibration files listed
   std::size_t written = 0;  // maps written
   std::vector<FileFailure> failures;
-  std::vector<FileWarning> warnings;  // in the order the files were converted
+  std::vector<FileWarning> warnings;  // in the order the files were converted; a run's own
+                                      // warning names no calibration file
+  std::size_t kmz_tiles = 0;          // tiles in the KMZ files written
   bool stopped = false;               // the window asked to stop before every file was converted
   bool ok() const { return failures.empty(); }
 };

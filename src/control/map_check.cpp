@@ -14,10 +14,10 @@ namespace kal2map {
 namespace {
 
 // Why the image gives no size, or the size.
-std::optional<ImageExtent> ImageExtentFor(const State& state, const std::filesystem::path& map_path,
-                                          ImageFinder& finder, std::string& why) {
+std::optional<ImageExtent> ImageExtentFor(const State& state,
+                                          const std::optional<std::filesystem::path>& image,
+                                          std::string& why) {
   const std::string name = Utf8FromAnsi(state.BitmapName);
-  const auto image = finder.Find(map_path.parent_path(), state.BitmapName);
   if (!image) {
     why = name.empty() ? "die map-Datei nennt kein Bild" : "Bild " + name + " nicht gefunden";
     return std::nullopt;
@@ -67,11 +67,15 @@ void InTheSheetsPlane(std::span<const GeoPoint> points, ImageExtent extent, MapB
 MapExtras CompleteAndCheck(const State& state, std::string_view map,
                            const std::filesystem::path& map_path, ImageFinder& finder) {
   MapExtras extras;
-  const std::vector<GeoPoint> points = UsablePoints(map);
+  extras.points = UsablePoints(map);
+  const std::vector<GeoPoint>& points = extras.points;
+  if ((state.CompleteMaps || state.MakeKmz) && points.size() >= 2) {
+    extras.image = finder.Find(map_path.parent_path(), state.BitmapName);
+  }
   std::optional<ImageExtent> extent;
   if (state.CompleteMaps && points.size() >= 2) {
     std::string why;
-    extent = ImageExtentFor(state, map_path, finder, why);
+    extent = ImageExtentFor(state, extras.image, why);
     if (extent) {
       const GeoFit fit = FitGeoPoints(points);
       if (fit.ok()) {

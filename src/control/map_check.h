@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "georef/fit.h"
 #include "imagesize/find_image.h"
 #include "mapfile/border_lines.h"
 #include "record/state.h"
@@ -19,6 +20,9 @@ struct MapExtras {
   // The plane the sheet was drawn in, for a complete map when it is not latitude/longitude.
   std::optional<Projection> projection;
   std::vector<std::string> warnings;  // German, UTF-8, each naming no file
+  std::vector<GeoPoint> points;       // the usable points, as readers take them from the map
+  // The map's image, looked for with complete maps or KMZ files and two usable points.
+  std::optional<std::filesystem::path> image;
 };
 
 // For the map `map` (as built from `state`) that goes to `map_path`. A map without a border

@@ -1,5 +1,7 @@
 #include "control/run_texts.h"
 
+#include "platform/text.h"
+
 namespace kal2map {
 namespace {
 
@@ -25,6 +27,10 @@ bool MayFollowEllipsis(std::string_view text, std::size_t i) {
 bool InRange(char32_t c, char32_t first, char32_t last) { return c >= first && c <= last; }
 
 }  // namespace
+
+std::string WarningLine(const FileWarning& warning) {
+  return warning.kal.empty() ? warning.text : PathText(warning.kal) + ": " + warning.text;
+}
 
 std::string CountText(std::size_t n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);

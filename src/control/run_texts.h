@@ -7,7 +7,12 @@
 #include <string>
 #include <string_view>
 
+#include "control/batch.h"
+
 namespace kal2map {
+
+// "<calibration file>: <text>", or the text alone for a warning about the whole run.
+std::string WarningLine(const FileWarning& warning);
 
 // "1 map-Datei", "2 map-Dateien".
 std::string CountText(std::size_t n, const char* one, const char* many);

@@ -1,5 +1,6 @@
 #include "ui/form_texts.h"
 
+#include "control/run_texts.h"
 #include "platform/text.h"
 
 namespace kal2map::ui {
@@ -52,7 +53,7 @@ std::string ReportMessage(const RunReport& report) {
     text += warnings == 1 ? "Eine Warnung:\n" : std::to_string(warnings) + " Warnungen:\n";
     for (std::size_t i = 0; i < warnings && listed < kMaxListedFailures; ++i, ++listed) {
       const FileWarning& warning = report.warnings[i];
-      text += "\n" + PathText(warning.kal) + ": " + warning.text;
+      text += "\n" + WarningLine(warning);
     }
   }
   text += MoreText(failures + warnings);
