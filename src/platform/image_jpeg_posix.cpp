@@ -51,6 +51,18 @@ std::error_code Failure(const ErrorManager& err, std::error_code otherwise) {
   return otherwise;
 }
 
+// Kinds of JPEG the library was not built for, e.g. 12-bit samples, rather than damage.
+std::error_code Refusal(const ErrorManager& err) {
+  switch (err.pub.msg_code) {
+    case JERR_BAD_PRECISION:
+    case JERR_CONVERSION_NOTIMPL:
+    case JERR_NOT_COMPILED:
+    case JERR_NOTIMPL:
+      return image::Unsupported(image::Format::kJpeg);
+  }
+  return MakeError(ImageError::kDamaged);
+}
+
 class JpegRows final : public ImageRows {
  public:
   explicit JpegRows(std::FILE* file) : file_(file) { cinfo_.err = Quiet(err_); }
@@ -63,7 +75,7 @@ class JpegRows final : public ImageRows {
   std::uint32_t height() const override { return cinfo_.image_height; }
 
   std::error_code Start() {
-    if (setjmp(err_.jump)) return Failure(err_, MakeError(ImageError::kDamaged));
+    if (setjmp(err_.jump)) return Failure(err_, Refusal(err_));
     jpeg_create_decompress(&cinfo_);
     created_ = true;
     jpeg_stdio_src(&cinfo_, file_);
@@ -88,7 +100,7 @@ class JpegRows final : public ImageRows {
       return std::make_error_code(std::errc::result_out_of_range);
     }
     failed_ = true;
-    if (setjmp(err_.jump)) return Failure(err_, MakeError(ImageError::kDamaged));
+    if (setjmp(err_.jump)) return Failure(err_, Refusal(err_));
     JSAMPROW row = cmyk_ ? line_.data() : rgb;
     jpeg_read_scanlines(&cinfo_, &row, 1);
     if (cmyk_) FromCmyk(rgb);

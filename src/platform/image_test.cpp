@@ -177,7 +177,7 @@ TEST(ImageRows, RefusesWhatItCannotDecode) {
   EXPECT_EQ(Decode(dir / "missing.png").ec, std::errc::no_such_file_or_directory);
 }
 
-TEST(EncodeBaselineJpeg, WritesBaselineThatDecodesToTheSameColours) {
+TEST(ImageEncoding, BaselineJpegDecodesToTheSameColours) {
   std::vector<std::uint8_t> rgb;
   for (int y = 0; y < 16; ++y) {
     for (int x = 0; x < 24; ++x) {

@@ -79,12 +79,12 @@ class TiffRows final : public ImageRows {
     }
     char why[1024];
     if (!TIFFRGBAImageOK(tiff_, why)) return image::Unsupported(image::Format::kTiff);
-    std::uint32_t band_width = width_;
+    std::uint64_t band_width = width_;
     if (TIFFIsTiled(tiff_)) {
       TIFFGetField(tiff_, TIFFTAG_TILEWIDTH, &tile_width_);
       TIFFGetField(tiff_, TIFFTAG_TILELENGTH, &band_rows_);
       if (tile_width_ == 0) return Damaged();
-      band_width = (width_ + tile_width_ - 1) / tile_width_ * tile_width_;
+      band_width = (band_width + tile_width_ - 1) / tile_width_ * tile_width_;
     } else {
       TIFFGetFieldDefaulted(tiff_, TIFFTAG_ROWSPERSTRIP, &band_rows_);
       band_rows_ = std::min(band_rows_, height_);
@@ -92,7 +92,7 @@ class TiffRows final : public ImageRows {
     if (band_rows_ == 0) return Damaged();
     // One strip holding a whole large picture is allowed by TIFF, but not by memory.
     if (const std::error_code ec = image::CheckSize(band_width, band_rows_, 4)) return ec;
-    band_.resize(std::size_t{band_width} * band_rows_);
+    band_.resize(band_width * band_rows_);
     if (tile_width_ != 0) tile_.resize(std::size_t{tile_width_} * band_rows_);
     return {};
   }

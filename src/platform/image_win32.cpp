@@ -198,7 +198,8 @@ std::error_code EncodeBaselineJpeg(const std::uint8_t* rgb, std::uint32_t width,
   if (width == 0 || height == 0 || quality < 1 || quality > 100) {
     return std::make_error_code(std::errc::invalid_argument);
   }
-  if (width > 65535 || height > 65535) return MakeError(ImageError::kTooLarge);
+  // libjpeg's limit, so that both systems refuse the same images.
+  if (width > 65500 || height > 65500) return MakeError(ImageError::kTooLarge);
   Apartment apartment;
   Ref<IWICImagingFactory> factory;
   Ref<IWICBitmapEncoder> encoder;
