@@ -137,6 +137,19 @@ std::optional<Cone> MakeCone(const Projection& p) {
   return c;
 }
 
+// The cone of `p`, worked out once for the many points that go through one cone in a row (a
+// sheet's points, a tile's pixels).
+std::optional<Cone> ConeOf(const Projection& p) {
+  thread_local struct {
+    double parallel1 = NAN, parallel2 = NAN, lat0 = NAN;  // never equal to a query at first
+    std::optional<Cone> cone;
+  } last;
+  if (p.parallel1 != last.parallel1 || p.parallel2 != last.parallel2 || p.lat0 != last.lat0) {
+    last = {p.parallel1, p.parallel2, p.lat0, MakeCone(p)};
+  }
+  return last.cone;
+}
+
 bool Finite(double a, double b) { return std::isfinite(a) && std::isfinite(b); }
 
 // Parameters that make a projection. A scale counts only where the kind has one. Beyond a
@@ -184,7 +197,7 @@ std::optional<Planar> Forward(const Projection& p, double lat, double lon) {
                       p.false_northing + ka * (zeta.real() - OriginXi(p))});
     }
     case ProjectionKind::kLambertConic: {
-      const std::optional<Cone> c = MakeCone(p);
+      const std::optional<Cone> c = ConeOf(p);
       if (!c) return std::nullopt;
       const double sign = c->mirrored ? -1 : 1;
       if (BeyondFarPole(sign * lat)) return std::nullopt;
@@ -236,7 +249,7 @@ std::optional<LonLat> Inverse(const Projection& p, double x, double y) {
       return Checked(lat, p.lon0 + dlon);
     }
     case ProjectionKind::kLambertConic: {
-      const std::optional<Cone> c = MakeCone(p);
+      const std::optional<Cone> c = ConeOf(p);
       if (!c) return std::nullopt;
       const double sign = c->mirrored ? -1 : 1;
       const double east = x - p.false_easting, north = c->rho0 - sign * (y - p.false_northing);

@@ -52,9 +52,9 @@ std::optional<Fitted> Fit(const Projection& projection, std::span<const GeoPoint
   return Fitted{{projection, *plane, *pixel}, std::sqrt(sum / static_cast<double>(samples.size()))};
 }
 
-// Whether `a` fits clearly better than `b`.
+// Whether `a` fits clearly better than `b`; no misfit counts as below the noise.
 bool ClearlyBetter(double a, double b) {
-  return a + kClearlyBetter * std::max(b, kNoisePixels) < b;
+  return std::max(a, kNoisePixels) + kClearlyBetter * std::max(b, kNoisePixels) < b;
 }
 
 // Where the points lie: their middle, their latitudes' span, and whether they straddle 180
@@ -113,6 +113,10 @@ std::optional<SheetModel> FitSheet(std::span<const GeoPoint> points) {
   const auto [lon, lat, lat_min, lat_max, across_antimeridian] = *spread;
 
   const Projection degrees = DegreesAround(lon);
+  const std::optional<Fitted> in_degrees =
+      across_antimeridian ? std::nullopt : Fit(degrees, points);
+  // Within twice the noise no plane can fit clearly better: most sheets end here, cheaply.
+  if (in_degrees && !ClearlyBetter(0, in_degrees->misfit)) return in_degrees->sheet;
   std::vector<Projection> others;
   if (const auto utm = UtmZone(lat, lon)) others.push_back(*utm);
   others.push_back(MercatorAt(lon));
@@ -124,8 +128,6 @@ std::optional<SheetModel> FitSheet(std::span<const GeoPoint> points) {
     // The first, the transverse Mercator, stays unless another is clearly better.
     if (fitted && (!best || ClearlyBetter(fitted->misfit, best->misfit))) best = fitted;
   }
-  const std::optional<Fitted> in_degrees =
-      across_antimeridian ? std::nullopt : Fit(degrees, points);
   if (best && (!in_degrees || ClearlyBetter(best->misfit, in_degrees->misfit))) return best->sheet;
   if (in_degrees) return in_degrees->sheet;
   return std::nullopt;
