@@ -44,15 +44,10 @@ constexpr std::size_t kMaxMisfitsNamed = 3;
 // them is wrong, the data cannot tell.
 constexpr double kTwinShare = 0.05;
 
-struct Centre {
-  double lon = 0, lat = 0;
-  double south = 0, north = 0;  // the points' latitudes span these
-};
-
 // Plane coordinates (radians of arc on a sphere; the unit does not matter to an affine fit).
 // Not finite where the projection cannot show the point; a latitude typed beyond 90 degrees
 // gives some far-off place, and so a large misfit.
-AffineSample ToPlane(Plane plane, const GeoPoint& p, Centre c) {
+AffineSample ToPlane(Plane plane, const GeoPoint& p, const Spread& c) {
   const double dlon = WrapLongitude(p.lon - c.lon) * kRad;
   const double lat = p.lat * kRad;
   double u = 0, v = 0;
@@ -70,25 +65,13 @@ AffineSample ToPlane(Plane plane, const GeoPoint& p, Centre c) {
       v = std::atan2(std::tan(lat), std::cos(dlon)) - c.lat * kRad;
       break;
     case Plane::kLambert: {
-      const auto at = Forward(LambertForSpan(c.south, c.north, c.lon), p.lat, p.lon);
+      const auto at = Forward(LambertForSpan(c.lat_min, c.lat_max, c.lon), p.lat, p.lon);
       u = at ? at->x : std::numeric_limits<double>::quiet_NaN();
       v = at ? at->y : std::numeric_limits<double>::quiet_NaN();
       break;
     }
   }
   return {u, v, p.x, p.y};
-}
-
-// The points' mean, longitudes taken across the antimeridian where that is shorter.
-Centre CentreOf(std::span<const GeoPoint> points) {
-  Centre c{points[0].lon, 0, points[0].lat, points[0].lat};
-  for (const GeoPoint& p : points) {
-    c.south = std::min(c.south, p.lat);
-    c.north = std::max(c.north, p.lat);
-    c.lon += WrapLongitude(p.lon - points[0].lon) / static_cast<double>(points.size());
-    c.lat += p.lat / static_cast<double>(points.size());
-  }
-  return c;
 }
 
 // Stretch and shear of the map from plane to pixels. Its linear part is the sum of a
@@ -100,15 +83,14 @@ double Stretch(const AffinePair& fit) {
 }
 
 // Diagonal of the points' extent in degrees of arc, at most 4.
-double ArcDegrees(std::span<const GeoPoint> points, Centre centre) {
-  double west = 0, east = 0, south = centre.lat, north = centre.lat;
+double ArcDegrees(std::span<const GeoPoint> points, const Spread& centre) {
+  double west = 0, east = 0;
   for (const GeoPoint& p : points) {
     west = std::min(west, WrapLongitude(p.lon - centre.lon));
     east = std::max(east, WrapLongitude(p.lon - centre.lon));
-    south = std::min(south, p.lat);
-    north = std::max(north, p.lat);
   }
-  const double arc = std::hypot(north - south, (east - west) * std::cos(centre.lat * kRad));
+  const double arc =
+      std::hypot(centre.lat_max - centre.lat_min, (east - west) * std::cos(centre.lat * kRad));
   return std::isfinite(arc) ? std::min(arc, 4.0) : 4.0;
 }
 
@@ -154,7 +136,7 @@ Planes InPlanes(std::span<const GeoPoint> points) {
   // About the first point: the positions and coordinates of one sheet lie close together.
   planes.pixel_sums = AffineSums(planes.pixels.front());
   for (const AffineSample& s : planes.pixels) planes.pixel_sums.Add(s);
-  const Centre centre = CentreOf(points);
+  const Spread centre = SpreadOf(points);
   for (std::size_t k = 0; k < std::size(kPlanes); ++k) {
     auto& samples = planes.samples[k];
     for (const GeoPoint& p : points) samples.push_back(ToPlane(kPlanes[k], p, centre));
@@ -278,7 +260,7 @@ namespace {
 // degrees. Projections part further on larger sheets.
 double MisfitLimit(std::span<const GeoPoint> points, double diagonal) {
   if (points.empty()) return 0;
-  return (0.009 + 0.0025 * ArcDegrees(points, CentreOf(points))) * diagonal;
+  return (0.009 + 0.0025 * ArcDegrees(points, SpreadOf(points))) * diagonal;
 }
 
 }  // namespace

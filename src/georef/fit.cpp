@@ -1,5 +1,6 @@
 #include "georef/fit.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <vector>
@@ -21,6 +22,20 @@ GeoFit Failed(FitFailure failure) {
 }  // namespace
 
 double WrapLongitude(double lon) { return std::remainder(lon, 360.0); }
+
+Spread SpreadOf(std::span<const GeoPoint> points) {
+  Spread s;
+  for (const GeoPoint& p : points) {
+    const double east = WrapLongitude(p.lon - points[0].lon);
+    s.lon += east / static_cast<double>(points.size());
+    s.lat += p.lat / static_cast<double>(points.size());
+    s.lat_min = std::min(s.lat_min, p.lat);
+    s.lat_max = std::max(s.lat_max, p.lat);
+    s.across_antimeridian |= std::abs(points[0].lon + east) > 180;
+  }
+  s.lon = WrapLongitude(points[0].lon + s.lon);
+  return s;
+}
 
 LonLat GeoFit::At(double x, double y) const { return {WrapLongitude(lon(x, y)), lat(x, y)}; }
 

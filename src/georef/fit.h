@@ -49,6 +49,15 @@ DegreeLengths MetresPerDegree(double lat);
 // `fit` must be ok().
 double MetresPerPixel(const GeoFit& fit, double width, double height);
 
+// Where points lie: their middle, longitudes seen from the first point so that 179.9 and -179.9
+// are near, their latitudes' span, and whether they straddle 180 degrees. Not finite when a
+// coordinate is no number; `points` must not be empty.
+struct Spread {
+  double lon = 0, lat = 0, lat_min = 90, lat_max = -90;
+  bool across_antimeridian = false;
+};
+Spread SpreadOf(std::span<const GeoPoint> points);
+
 // `lon` moved by whole turns into -180..180.
 double WrapLongitude(double lon);
 

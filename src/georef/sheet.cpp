@@ -57,30 +57,6 @@ bool ClearlyBetter(double a, double b) {
   return std::max(a, kNoisePixels) + kClearlyBetter * std::max(b, kNoisePixels) < b;
 }
 
-// Where the points lie: their middle, their latitudes' span, and whether they straddle 180
-// degrees.
-struct Spread {
-  double lon = 0, lat = 0, lat_min = 90, lat_max = -90;
-  bool across_antimeridian = false;
-};
-
-// Empty for coordinates that are no numbers.
-std::optional<Spread> SpreadOf(std::span<const GeoPoint> points) {
-  // Longitudes seen from the first point, so that 179.9 and -179.9 are near.
-  Spread s;
-  for (const GeoPoint& p : points) {
-    const double east = WrapLongitude(p.lon - points[0].lon);
-    s.lon += east / static_cast<double>(points.size());
-    s.lat += p.lat / static_cast<double>(points.size());
-    s.lat_min = std::min(s.lat_min, p.lat);
-    s.lat_max = std::max(s.lat_max, p.lat);
-    s.across_antimeridian |= std::abs(points[0].lon + east) > 180;
-  }
-  s.lon = WrapLongitude(points[0].lon + s.lon);
-  if (!std::isfinite(s.lon) || !std::isfinite(s.lat)) return std::nullopt;
-  return s;
-}
-
 Projection DegreesAround(double lon) {
   Projection degrees;
   degrees.lon0 = lon;
@@ -108,9 +84,8 @@ std::optional<SheetModel> FitSheetIn(const Projection& projection,
 
 std::optional<SheetModel> FitSheet(std::span<const GeoPoint> points) {
   if (points.size() < 4) return std::nullopt;
-  const std::optional<Spread> spread = SpreadOf(points);
-  if (!spread) return std::nullopt;
-  const auto [lon, lat, lat_min, lat_max, across_antimeridian] = *spread;
+  const auto [lon, lat, lat_min, lat_max, across_antimeridian] = SpreadOf(points);
+  if (!std::isfinite(lon) || !std::isfinite(lat)) return std::nullopt;
 
   const Projection degrees = DegreesAround(lon);
   const std::optional<Fitted> in_degrees =
