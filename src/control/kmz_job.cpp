@@ -1,11 +1,11 @@
 #include "control/kmz_job.h"
 
+#include "control/map_check.h"
 #include "georef/sheet.h"
 #include "kmz/kmz.h"
 #include "platform/files.h"
 #include "platform/image.h"
 #include "platform/text.h"
-#include "util/text.h"
 
 namespace kal2map {
 
@@ -21,9 +21,7 @@ void WriteKmz(const State& state, std::span<const GeoPoint> points,
   const std::optional<SheetModel> sheet = FitSheetOrDegrees(points);
   if (!sheet) return warn("die Punkte ergeben keine Lage des Bildes");
   if (!image) {
-    return warn(state.BitmapName.empty()
-                    ? "die map-Datei nennt kein Bild"
-                    : "Bild " + Utf8FromAnsi(state.BitmapName) + " nicht gefunden");
+    return warn(ImageNotFoundText(state));
   }
   std::error_code ec;
   const std::unique_ptr<ImageRows> rows = OpenImageRows(*image, ec);

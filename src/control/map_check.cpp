@@ -19,7 +19,7 @@ std::optional<ImageExtent> ImageExtentFor(const State& state,
                                           std::string& why) {
   const std::string name = Utf8FromAnsi(state.BitmapName);
   if (!image) {
-    why = name.empty() ? "die map-Datei nennt kein Bild" : "Bild " + name + " nicht gefunden";
+    why = ImageNotFoundText(state);
     return std::nullopt;
   }
   std::error_code ec;
@@ -63,6 +63,11 @@ void InTheSheetsPlane(std::span<const GeoPoint> points, ImageExtent extent, MapB
 }
 
 }  // namespace
+
+std::string ImageNotFoundText(const State& state) {
+  return state.BitmapName.empty() ? "die map-Datei nennt kein Bild"
+                                  : "Bild " + Utf8FromAnsi(state.BitmapName) + " nicht gefunden";
+}
 
 MapExtras CompleteAndCheck(const State& state, std::string_view map,
                            const std::filesystem::path& map_path, ImageFinder& finder) {

@@ -25,6 +25,9 @@ struct MapExtras {
   std::optional<std::filesystem::path> image;
 };
 
+// Why the image of the record's file was not found: it names none, or none is there.
+std::string ImageNotFoundText(const State& state);
+
 // For the map `map` (as built from `state`) that goes to `map_path`. A map without a border
 // when one was wanted gets one warning saying why, unless it has fewer than two usable points,
 // which the check already reports.
