@@ -83,9 +83,7 @@ std::array<LonLat, 4> Border(const GeoFit& fit, double width, double height) {
 }
 
 DegreeLengths MetresPerDegree(double lat) {
-  constexpr double kA = 6378137.0;
-  constexpr double kF = 1 / 298.257223563;
-  constexpr double kE2 = kF * (2 - kF);
+  constexpr double kA = kWgs84A, kE2 = kWgs84E2;
   constexpr double kRad = std::numbers::pi / 180;
   const double phi = lat * kRad;
   const double w = 1 - kE2 * std::sin(phi) * std::sin(phi);

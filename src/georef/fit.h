@@ -38,6 +38,12 @@ GeoFit FitGeoPoints(std::span<const GeoPoint> points);
 // The fit (which must be ok()) at the image corners (0,0), (W,0), (W,H), (0,H).
 std::array<LonLat, 4> Border(const GeoFit& fit, double width, double height);
 
+// The WGS 84 ellipsoid, which every map here is on: semi-major axis in metres, flattening, and
+// the square of the eccentricity.
+inline constexpr double kWgs84A = 6378137.0;
+inline constexpr double kWgs84F = 1 / 298.257223563;
+inline constexpr double kWgs84E2 = kWgs84F * (2 - kWgs84F);
+
 // Lengths on the WGS 84 ellipsoid of one degree of latitude and one of longitude at `lat`, in
 // metres.
 struct DegreeLengths {

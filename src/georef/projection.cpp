@@ -14,9 +14,7 @@ namespace {
 using std::numbers::pi;
 
 constexpr double kRad = pi / 180;
-constexpr double kA = 6378137.0;
-constexpr double kF = 1 / 298.257223563;
-constexpr double kE2 = kF * (2 - kF);
+constexpr double kA = kWgs84A, kF = kWgs84F, kE2 = kWgs84E2;
 const double kE = std::sqrt(kE2);
 
 // Forward and Inverse round; a point Forward made must pass Inverse's bounds, so these admit
