@@ -639,11 +639,12 @@ namespace {
 TEST(Faults, AHostileImageCostsItsKmzNeverItsMap) {
   if (kSanitized) GTEST_SKIP() << "the sanitizer's shadow memory needs more address space";
   // A GIF of 35 bytes whose screen and frame claim 32768 x 32768 pixels.
-  const std::string gif("GIF89a\x00\x80\x00\x80\x80\x00\x00"
-                        "\x00\x00\x00\xff\xff\xff"
-                        "\x2c\x00\x00\x00\x00\x00\x80\x00\x80\x00"
-                        "\x02\x02\x4c\x01\x00\x3b",
-                        35);
+  const std::string gif(
+      "GIF89a\x00\x80\x00\x80\x80\x00\x00"
+      "\x00\x00\x00\xff\xff\xff"
+      "\x2c\x00\x00\x00\x00\x00\x80\x00\x80\x00"
+      "\x02\x02\x4c\x01\x00\x3b",
+      35);
   TempDir dir;
   WriteFile(dir / "a.gif", gif);
   WriteFile(dir / "x.kal",
