@@ -13,23 +13,20 @@
 #include "control/run_texts.h"
 #include "mapfile/map_reader.h"
 #include "mapfile/map_writer.h"
+#include "platform/error_category.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
 namespace kal2map {
 namespace {
 
-class BatchErrorCategory : public std::error_category {
- public:
-  const char* name() const noexcept override { return "kal2map-batch"; }
-  std::string message(int code) const override {
-    switch (static_cast<BatchError>(code)) {
-      case BatchError::kMapNameTaken:
-        return "Gleichnamige map-Datei wurde schon aus einer anderen kal-Datei erstellt";
-    }
-    return "Unbekannter Fehler";
+std::string BatchErrorText(int code) {
+  switch (static_cast<BatchError>(code)) {
+    case BatchError::kMapNameTaken:
+      return "Gleichnamige map-Datei wurde schon aus einer anderen kal-Datei erstellt";
   }
-};
+  return "Unbekannter Fehler";
+}
 
 KmzOptions KmzOptionsOf(const State& state) {
   KmzOptions options;
@@ -129,7 +126,7 @@ void ReportOutcome(Window& window, const RunReport& report) {
 }  // namespace
 
 std::error_code MakeError(BatchError e) {
-  static const BatchErrorCategory category;
+  static const TextCategory category("kal2map-batch", BatchErrorText);
   return {static_cast<int>(e), category};
 }
 
