@@ -13,7 +13,6 @@ namespace {
 
 using std::numbers::pi;
 
-constexpr double kRad = pi / 180;
 constexpr double kA = kWgs84A, kF = kWgs84F, kE2 = kWgs84E2;
 const double kE = std::sqrt(kE2);
 
@@ -171,18 +170,24 @@ std::optional<Planar> Checked(Planar q) {
 
 std::optional<LonLat> Checked(double lat, double lon) {
   if (!Finite(lat, lon) || std::abs(lat) > 90) return std::nullopt;
-  return LonLat{WrapLongitude(lon), lat};
+  return LonLat{lon, lat};
+}
+
+// `dlon` within half a turn, where a sheet's unwrapped longitudes put it: 180 and -180 from the
+// central meridian stay the two edges of a world map, not one.
+double WithinHalfTurn(double dlon) {
+  return std::abs(dlon) <= 180 + kSlack ? dlon : WrapLongitude(dlon);
 }
 
 }  // namespace
 
 std::optional<Planar> Forward(const Projection& p, double lat, double lon) {
   if (!Valid(p) || !Finite(lat, lon) || std::abs(lat) > 90) return std::nullopt;
-  const double dlon = WrapLongitude(lon - p.lon0);
+  const double dlon = WithinHalfTurn(lon - p.lon0);
   const double k = p.scale;
   switch (p.kind) {
-    case ProjectionKind::kLatLon:
-      return Checked({p.lon0 + dlon, lat});
+    case ProjectionKind::kLatLon:  // as typed where it can be, so that degrees fit as before
+      return Checked({lon - p.lon0 == dlon ? lon : p.lon0 + dlon, lat});
     case ProjectionKind::kMercator:
       if (std::abs(lat) > 90 - kPoleMargin) return std::nullopt;
       return Checked({p.false_easting + k * kA * dlon * kRad,
@@ -208,6 +213,12 @@ std::optional<Planar> Forward(const Projection& p, double lat, double lon) {
 }
 
 std::optional<LonLat> Inverse(const Projection& p, double x, double y) {
+  std::optional<LonLat> at = InverseAround(p, x, y);
+  if (at) at->lon = WrapLongitude(at->lon);
+  return at;
+}
+
+std::optional<LonLat> InverseAround(const Projection& p, double x, double y) {
   if (!Valid(p) || !Finite(x, y)) return std::nullopt;
   const double k = p.scale;
   auto within_turn = [](double dlon) { return std::abs(dlon) <= 180 + kSlack; };

@@ -51,6 +51,10 @@ std::optional<Planar> Forward(const Projection& p, double lat, double lon);
 // of that edge, the point on it.
 std::optional<LonLat> Inverse(const Projection& p, double x, double y);
 
+// Inverse with the longitude within half a turn of lon0, not wrapped: the edges of a world map
+// centred on lon0 stay apart.
+std::optional<LonLat> InverseAround(const Projection& p, double x, double y);
+
 // The UTM zone that holds (lat, lon): zones 6 degrees wide from 180 W, without the exceptions
 // around Norway and Svalbard; false northing 10000 km south of the equator. Empty for a
 // non-finite position.

@@ -48,7 +48,7 @@ SheetModel Sheet(double lat, double lon, double metres, double degrees, double w
                                centre.y + dx * std::sin(a) - dy * std::cos(a));
     points.push_back({static_cast<int>(points.size()) + 1, x, y, at.lon, at.lat});
   }
-  return *FitSheet(points);
+  return *FitSheet(points).sheet;
 }
 
 // Stands in for the JPEG codec: the tile's size and its pixels' grey (the scan has no colour).
