@@ -18,7 +18,7 @@ void WriteKmz(const State& state, std::span<const GeoPoint> points,
   const auto warn = [&](const std::string& why) {
     warnings.push_back(PathText(kmz_path.filename()) + " nicht erstellt: " + why);
   };
-  const std::optional<SheetModel> sheet = FitSheetOrDegrees(points);
+  const std::optional<SheetModel> sheet = FitSheet(points).sheet;
   if (!sheet) return warn("die Punkte ergeben keine Lage des Bildes");
   if (!image) {
     return warn(ImageNotFoundText(state));

@@ -41,25 +41,24 @@ std::optional<ImageExtent> ImageExtentFor(const State& state,
   return std::nullopt;
 }
 
-// The border and scale in the plane the sheet was drawn in, where that is not degrees and holds
-// every corner; `border` keeps the fit in degrees otherwise.
-void InTheSheetsPlane(std::span<const GeoPoint> points, ImageExtent extent, MapBorder& border,
-                      std::optional<Projection>& projection) {
-  const std::optional<SheetModel> sheet = FitSheet(points);
-  if (!sheet || sheet->projection.kind == ProjectionKind::kLatLon) return;
+// The border and scale of `sheet`; empty where a corner has no place.
+std::optional<MapBorder> BorderOf(const SheetModel& sheet, ImageExtent extent) {
   const double w = static_cast<double>(extent.width), h = static_cast<double>(extent.height);
-  const std::array<std::array<double, 2>, 4> pixels = {{{0, 0}, {w, 0}, {w, h}, {0, h}}};
-  MapBorder in_plane = border;
-  for (std::size_t i = 0; i < pixels.size(); ++i) {
-    const std::optional<LonLat> corner = sheet->LonLatAt(pixels[i][0], pixels[i][1]);
-    if (!corner) return;
-    in_plane.corners[i] = {corner->lon, corner->lat};
+  const auto corners = CornersOf(sheet, w, h);
+  if (!corners) return std::nullopt;
+  MapBorder border;
+  border.width = extent.width;
+  border.height = extent.height;
+  for (std::size_t i = 0; i < corners->size(); ++i) {
+    border.corners[i] = {(*corners)[i].lon, (*corners)[i].lat};
   }
-  const std::optional<double> metres = MetresPerPixelAt(*sheet, w / 2, h / 2);
-  if (!metres || !std::isfinite(*metres)) return;
-  in_plane.metres_per_pixel = *metres;
-  border = in_plane;
-  projection = sheet->projection;
+  const std::optional<double> metres =
+      sheet.projection.kind == ProjectionKind::kLatLon
+          ? MetresPerPixel(GeoFit{sheet.plane.p, sheet.plane.q}, w, h)
+          : MetresPerPixelAt(sheet, w / 2, h / 2);
+  if (!metres || !std::isfinite(*metres)) return std::nullopt;
+  border.metres_per_pixel = *metres;
+  return border;
 }
 
 }  // namespace
@@ -77,27 +76,26 @@ MapExtras CompleteAndCheck(const State& state, std::string_view map,
   if ((state.CompleteMaps || state.MakeKmz) && points.size() >= 2) {
     extras.image = finder.Find(map_path.parent_path(), state.BitmapName);
   }
+  const SheetFit fit = FitSheet(points);
   std::optional<ImageExtent> extent;
   if (state.CompleteMaps && points.size() >= 2) {
     std::string why;
     extent = ImageExtentFor(state, extras.image, why);
     if (extent) {
-      const GeoFit fit = FitGeoPoints(points);
-      if (fit.ok()) {
-        MapBorder border;
-        border.width = extent->width;
-        border.height = extent->height;
-        const auto corners =
-            Border(fit, static_cast<double>(extent->width), static_cast<double>(extent->height));
-        for (std::size_t i = 0; i < corners.size(); ++i) {
-          border.corners[i] = {corners[i].lon, corners[i].lat};
-        }
-        border.metres_per_pixel = MetresPerPixel(fit, static_cast<double>(extent->width),
-                                                 static_cast<double>(extent->height));
-        InTheSheetsPlane(points, *extent, border, extras.projection);
-        extras.border = border;
-      } else {
+      if (!fit.sheet) {
         why = FitFailureText(fit.failure);
+      } else if (const auto border = BorderOf(*fit.sheet, *extent)) {
+        extras.border = border;
+        if (fit.sheet->projection.kind != ProjectionKind::kLatLon) {
+          extras.projection = fit.sheet->projection;
+        }
+      } else {
+        // A corner beyond the sheet's plane: the border in degrees, as readers take them.
+        Projection degrees;
+        degrees.lon0 = fit.sheet->projection.lon0;
+        const auto in_degrees = FitSheetIn(degrees, UnwrapLongitudes(points));
+        extras.border = in_degrees ? BorderOf(*in_degrees, *extent) : std::nullopt;
+        if (!extras.border) why = FitFailureText(FitFailure::kNoArea);
       }
     }
     if (!why.empty()) {
@@ -105,7 +103,7 @@ MapExtras CompleteAndCheck(const State& state, std::string_view map,
                                 " ohne Kartenrand und Bildgröße: " + why);
     }
   }
-  for (const CalibrationWarning& warning : CheckCalibration(points, extent)) {
+  for (const CalibrationWarning& warning : CheckCalibration(points, fit, extent)) {
     extras.warnings.push_back(WarningText(warning));
   }
   return extras;
