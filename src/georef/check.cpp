@@ -32,6 +32,11 @@ constexpr double kJudgeRatio = 0.05;
 // would help nobody, and each round costs a fit per point and plane.
 constexpr std::size_t kMaxMisfitsNamed = 3;
 
+// A point set aside leaves others that agree clearly better than another does when their own
+// misfit is below this share of the other's, less this many pixels of clicking noise.
+constexpr double kAgreeingShare = 0.5;
+constexpr double kNoiseOfRest = 0.5;
+
 // Two points whose misfits differ by less than this share are alike to the check: which of
 // them is wrong, the data cannot tell.
 constexpr double kTwinShare = 0.05;
@@ -121,6 +126,7 @@ struct Judged {
   // Some plane fits the others as a scan. A large typing error kept among them bends their
   // fit beyond one.
   bool scan_without = false;
+  double rest = 0;  // how far the others lie from their own fit, in pixels
 };
 
 bool IsScan(const AffineSums& sums) {
@@ -135,6 +141,7 @@ std::optional<Judged> JudgeIn(const Planes& planes, std::size_t index) {
   others.Add(planes.pixels[index], -1);
   if (!others.Fit(kJudgeRatio)) return std::nullopt;
   double best = std::numeric_limits<double>::infinity(), best_stretched = best;
+  double rest_of_best = 0, rest_of_stretched = 0;
   for (std::size_t k = 0; k < planes.samples.size(); ++k) {
     if (!planes.finite[k]) continue;
     const AffineSample& self = planes.samples[k][index];
@@ -144,13 +151,17 @@ std::optional<Judged> JudgeIn(const Planes& planes, std::size_t index) {
     if (!fit) continue;
     const double misfit =
         std::hypot(fit->p(self.u, self.v) - self.p, fit->q(self.u, self.v) - self.q);
-    double& slot = Stretch(*fit) <= kMaxStretch ? best : best_stretched;
-    slot = std::min(slot, misfit);
+    const bool scan = Stretch(*fit) <= kMaxStretch;
+    double& slot = scan ? best : best_stretched;
+    if (misfit < slot) {
+      slot = misfit;
+      (scan ? rest_of_best : rest_of_stretched) = rest.Residual(*fit);
+    }
   }
   const bool scan_without = std::isfinite(best);
-  if (!scan_without) best = best_stretched;
+  if (!scan_without) best = best_stretched, rest_of_best = rest_of_stretched;
   if (!std::isfinite(best)) return std::nullopt;
-  return Judged{index, best, scan_without};
+  return Judged{index, best, scan_without, rest_of_best};
 }
 
 // The points agree in some plane: it fits them as a scan. Too few to tell count as agreeing.
@@ -167,6 +178,7 @@ bool AgreeInSomePlane(const Planes& planes) {
 // the ends of one lever.
 bool Twins(const Planes& planes, const Judged& a, const Judged& b) {
   if (!a.scan_without || !b.scan_without) return false;
+  if (a.rest < kAgreeingShare * b.rest - kNoiseOfRest) return false;  // setting `a` aside tells
   if (b.misfit >= (1 - kTwinShare) * a.misfit) return true;
   AffineSums others = planes.pixel_sums;
   others.Add(planes.pixels[a.index], -1);
@@ -196,6 +208,13 @@ std::vector<CalibrationWarning> Misfits(std::span<const GeoPoint> points,
     if (over.empty()) break;
     std::ranges::sort(over, std::ranges::greater{},
                       [](const Judged& j) { return std::pair(j.scan_without, j.misfit); });
+    // With a typing error at one end of a long lever, the point at the other end can be further
+    // off; but only setting the wrong one aside leaves others that agree.
+    auto worst = over.begin();
+    for (auto j = over.begin(); j != over.end() && j->scan_without == over[0].scan_without; ++j) {
+      if (j->rest < kAgreeingShare * worst->rest - kNoiseOfRest) worst = j;
+    }
+    std::rotate(over.begin(), worst, worst + 1);
     const bool twins = over.size() > 1 && Twins(planes, over[0], over[1]);
     set_aside += twins ? 2 : 1;
     if (set_aside > kMaxMisfitsNamed) return {NoProjection(largest)};

@@ -36,13 +36,19 @@ struct Fitted {
   double misfit = 0;  // root mean square, in pixels, of the points around where the fit puts them
 };
 
-std::optional<Fitted> Fit(const Projection& projection, std::span<const GeoPoint> points) {
+// The points in the plane of `projection`; empty where one lies beyond it.
+std::optional<std::vector<AffineSample>> Samples(const Projection& projection,
+                                                 std::span<const GeoPoint> points) {
   std::vector<AffineSample> samples;
   for (const GeoPoint& p : points) {
     const std::optional<Planar> at = Forward(projection, p.lat, p.lon);
     if (!at) return std::nullopt;
     samples.push_back({p.x, p.y, at->x, at->y});
   }
+  return samples;
+}
+
+std::optional<Fitted> Fit(const Projection& projection, std::span<const AffineSample> samples) {
   const std::optional<AffinePair> plane = FitAffine(samples);
   if (!plane) return std::nullopt;
   const std::optional<AffinePair> pixel = Invert(*plane);
@@ -53,6 +59,12 @@ std::optional<Fitted> Fit(const Projection& projection, std::span<const GeoPoint
     sum += (x - s.u) * (x - s.u) + (y - s.v) * (y - s.v);
   }
   return Fitted{{projection, *plane, *pixel}, std::sqrt(sum / static_cast<double>(samples.size()))};
+}
+
+std::optional<Fitted> Fit(const Projection& projection, std::span<const GeoPoint> points) {
+  const auto samples = Samples(projection, points);
+  if (!samples) return std::nullopt;
+  return Fit(projection, *samples);
 }
 
 // Whether `a` fits clearly better than `b`; no misfit counts as below the noise.
@@ -91,12 +103,25 @@ std::optional<Fitted> FitCone(std::span<const GeoPoint> points, const Spread& sp
     return std::nullopt;
   }
   std::optional<Fitted> best;
+  double best_misfit = std::numeric_limits<double>::infinity();
+  // The misfit of the points without the one that fits worst, where five and more leave enough
+  // to tell: one mistyped point must not bend the cone for the others, nor the check's judgement
+  // of it in that cone.
+  std::vector<AffineSample> rest;
   auto misfit = [&](double n) {
-    if (!(std::abs(n) >= kMinCone)) return std::numeric_limits<double>::infinity();
-    std::optional<Fitted> fitted = Fit(TangentCone(n, spread.lat, spread.lon), points);
-    if (!fitted) return std::numeric_limits<double>::infinity();
-    const double m = fitted->misfit;
-    if (!best || m < best->misfit) best = std::move(fitted);
+    double m = std::numeric_limits<double>::infinity();
+    if (!(std::abs(n) >= kMinCone)) return m;
+    const Projection cone = TangentCone(n, spread.lat, spread.lon);
+    const auto samples = Samples(cone, points);
+    std::optional<Fitted> fitted = samples ? Fit(cone, *samples) : std::nullopt;
+    if (!fitted) return m;
+    m = fitted->misfit;
+    for (std::size_t k = 0; points.size() >= 5 && k < samples->size(); ++k) {
+      rest.assign(samples->begin(), samples->end());
+      rest.erase(rest.begin() + static_cast<std::ptrdiff_t>(k));
+      if (const std::optional<Fitted> without = Fit(cone, rest)) m = std::min(m, without->misfit);
+    }
+    if (m < best_misfit) best = std::move(fitted), best_misfit = m;
     return m;
   };
   const double step = 2 * kMaxCone / kConeSteps;

@@ -70,6 +70,8 @@ std::optional<std::array<double, 2>> SourceSteps(const SheetModel& sheet, double
 TileGrid GridFor(const std::vector<LonLat>& ring, double lat_step, double lon_step) {
   const auto [south, north] = std::ranges::minmax(ring, {}, &LonLat::lat);
   const auto [west, east] = std::ranges::minmax(ring, {}, &LonLat::lon);
+  // A world map: whole pixels to the turn, so that its columns end on 180, not past it.
+  if (east.lon - west.lon >= 360 - kEdgeSlack) lon_step = 360 / std::ceil(360 / lon_step - 1e-9);
   TileGrid grid;
   grid.north = north.lat;
   grid.lat_step = lat_step;
@@ -83,7 +85,7 @@ TileGrid GridFor(const std::vector<LonLat>& ring, double lat_step, double lon_st
     grid.width = grid.anchor_x + std::ceil((east.lon - 180) / lon_step);
   } else {
     grid.anchor_lon = west.lon;
-    grid.width = std::max<std::int64_t>(1, std::ceil((east.lon - west.lon) / lon_step));
+    grid.width = std::max<std::int64_t>(1, std::ceil((east.lon - west.lon) / lon_step - 1e-9));
   }
   return grid;
 }
@@ -159,6 +161,9 @@ std::vector<Tile> TilesOf(const TileGrid& grid, const std::vector<LonLat>& ring)
         t.box.east -= 360;
         t.box.west -= 360;
       }
+      // A world map's outer columns, rounded past 180.
+      t.box.east = std::min(t.box.east, 180.0);
+      t.box.west = std::max(t.box.west, -180.0);
       tiles.push_back(t);
     }
   }
