@@ -82,6 +82,11 @@ double Misfit(const GeoFit& fit, std::span<const GeoPoint> points) {
   return std::sqrt(sum / static_cast<double>(points.size()));
 }
 
+// Pixel y runs south: a map not mirrored has a negative determinant.
+bool KeepsHandedness(const GeoFit& fit) {
+  return fit.lon.cu * fit.lat.cv - fit.lon.cv * fit.lat.cu < 0;
+}
+
 // Longitudes typed at 180 and -180 name one meridian; either may be the sheet's edge.
 constexpr double kTurnSlack = 1e-9;
 
@@ -94,25 +99,31 @@ std::vector<GeoPoint> UnwrapLongitudes(std::span<const GeoPoint> points) {
     double misfit = 0, span = 0;
     bool found = false;
   } chosen;
+  // Less than half a turn wide and not mirrored as typed: one piece already, for any other way
+  // opens a gap of half a turn between its points.
+  const auto [west, east] = std::ranges::minmax(points, {}, &GeoPoint::lon);
+  if (east.lon - west.lon < 180) {
+    const GeoFit fit = FitAsGiven(points);
+    if (fit.ok() && KeepsHandedness(fit)) return best;
+  }
   std::vector<GeoPoint> way(points.begin(), points.end());
   // Each point's longitude as the west end of one turn: every way that puts all within a turn
   // is one of these, up to a shift of all by a turn.
-  for (const GeoPoint& west : points) {
-    const double from = west.lon;
+  for (const GeoPoint& start : points) {
+    const double from = start.lon;
     if (!std::isfinite(from)) return best;
-    double east = from;
+    double to = from;
     for (std::size_t i = 0; i < points.size(); ++i) {
       const double lon = points[i].lon;
       way[i].lon = lon >= from - kTurnSlack && lon <= from + 360 + kTurnSlack
                        ? lon
                        : from + std::fmod(std::fmod(lon - from, 360.0) + 360, 360.0);
-      east = std::max(east, way[i].lon);
+      to = std::max(to, way[i].lon);
     }
     const GeoFit fit = FitAsGiven(way);
     if (!fit.ok()) continue;
-    // Pixel y runs south: a map not mirrored has a negative determinant.
-    const bool kept_hand = fit.lon.cu * fit.lat.cv - fit.lon.cv * fit.lat.cu < 0;
-    const double misfit = Misfit(fit, way), span = east - from;
+    const bool kept_hand = KeepsHandedness(fit);
+    const double misfit = Misfit(fit, way), span = to - from;
     const double tie = 1e-9 * (1 + std::max(misfit, chosen.misfit));
     const bool better =
         !chosen.found || (kept_hand && !chosen.kept_hand) ||

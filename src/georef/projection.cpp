@@ -6,6 +6,7 @@
 #include <complex>
 #include <limits>
 #include <numbers>
+#include <utility>
 
 namespace kal2map {
 
@@ -91,8 +92,13 @@ std::complex<double> TransverseZeta(double phi, double dlam) {
   const double taup = ConformalTan(std::tan(phi));
   const std::complex<double> zetap(std::atan2(taup, std::cos(dlam)),
                                    std::asinh(std::sin(dlam) / std::hypot(taup, std::cos(dlam))));
-  std::complex<double> zeta = zetap;
-  for (int j = 0; j < 6; ++j) zeta += Series().alpha[j] * std::sin(2.0 * (j + 1) * zetap);
+  // sin(2 j zeta') by the recurrence of multiple angles: one complex sine and cosine, not six.
+  const std::complex<double> s1 = std::sin(2.0 * zetap), c2 = 2.0 * std::cos(2.0 * zetap);
+  std::complex<double> zeta = zetap, before(0), now = s1;
+  for (int j = 0; j < 6; ++j) {
+    zeta += Series().alpha[j] * now;
+    before = std::exchange(now, c2 * now - before);
+  }
   return zeta;
 }
 
@@ -161,7 +167,9 @@ bool Valid(const Projection& p) {
 }
 
 // The transverse Mercator's northing of lat0, in rectifying radii.
-double OriginXi(const Projection& p) { return TransverseZeta(p.lat0 * kRad, 0).real(); }
+double OriginXi(const Projection& p) {
+  return p.lat0 == 0 ? 0 : TransverseZeta(p.lat0 * kRad, 0).real();
+}
 
 std::optional<Planar> Checked(Planar q) {
   if (!Finite(q.x, q.y)) return std::nullopt;

@@ -84,7 +84,7 @@ constexpr double kConeLatitudes = 1;
 // cone is no cone.
 constexpr double kMaxCone = 0.9986;
 // The coarse pass over the cone's constant, before the fine search around its best.
-constexpr int kConeSteps = 40;
+constexpr int kConeSteps = 24;
 
 // The tangent cone of constant `n` (the sine of the parallel it touches); northings from lat0.
 Projection TangentCone(double n, double lat0, double lon0) {
@@ -106,8 +106,7 @@ std::optional<Fitted> FitCone(std::span<const GeoPoint> points, const Spread& sp
   double best_misfit = std::numeric_limits<double>::infinity();
   // The misfit of the points without the one that fits worst, where five and more leave enough
   // to tell: one mistyped point must not bend the cone for the others, nor the check's judgement
-  // of it in that cone.
-  std::vector<AffineSample> rest;
+  // of it in that cone. Sums of the plane-to-pixel fit leave each point out at the cost of one.
   auto misfit = [&](double n) {
     double m = std::numeric_limits<double>::infinity();
     if (!(std::abs(n) >= kMinCone)) return m;
@@ -116,10 +115,15 @@ std::optional<Fitted> FitCone(std::span<const GeoPoint> points, const Spread& sp
     std::optional<Fitted> fitted = samples ? Fit(cone, *samples) : std::nullopt;
     if (!fitted) return m;
     m = fitted->misfit;
-    for (std::size_t k = 0; points.size() >= 5 && k < samples->size(); ++k) {
-      rest.assign(samples->begin(), samples->end());
-      rest.erase(rest.begin() + static_cast<std::ptrdiff_t>(k));
-      if (const std::optional<Fitted> without = Fit(cone, rest)) m = std::min(m, without->misfit);
+    if (points.size() >= 5) {
+      auto to_pixel = [](const AffineSample& s) { return AffineSample{s.p, s.q, s.u, s.v}; };
+      AffineSums sums(to_pixel(samples->front()));
+      for (const AffineSample& s : *samples) sums.Add(to_pixel(s));
+      for (const AffineSample& s : *samples) {
+        AffineSums rest = sums;
+        rest.Add(to_pixel(s), -1);
+        if (const std::optional<AffinePair> fit = rest.Fit()) m = std::min(m, rest.Residual(*fit));
+      }
     }
     if (m < best_misfit) best = std::move(fitted), best_misfit = m;
     return m;
@@ -136,7 +140,7 @@ std::optional<Fitted> FitCone(std::span<const GeoPoint> points, const Spread& sp
   double lo = std::max(-kMaxCone, at - step), hi = std::min(kMaxCone, at + step);
   double a = hi - golden * (hi - lo), b = lo + golden * (hi - lo);
   double fa = misfit(a), fb = misfit(b);
-  while (hi - lo > 1e-9) {
+  while (hi - lo > 1e-6) {  // the misfit is flat there: the points tell n no closer
     if (fa < fb) {
       hi = b, b = a, fb = fa, a = hi - golden * (hi - lo), fa = misfit(a);
     } else {
@@ -209,7 +213,10 @@ SheetFit FitSheet(std::span<const GeoPoint> given) {
   }
   result.planes.push_back(MercatorAt(spread.lon));
   consider(Fit(result.planes.back(), points));
-  if (const std::optional<Fitted> cone = FitCone(points, spread)) {
+  // A cone must fit clearly better than what fits best so far; where nothing can, it is not
+  // looked for.
+  const bool cone_can_win = !best || ClearlyBetter(0, best->misfit);
+  if (const std::optional<Fitted> cone = cone_can_win ? FitCone(points, spread) : std::nullopt) {
     result.planes.push_back(cone->sheet.projection);
     consider(cone);
   }
