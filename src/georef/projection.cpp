@@ -299,17 +299,6 @@ std::optional<Projection> UtmZone(double lat, double lon) {
   return p;
 }
 
-Projection LambertForSpan(double lat_min, double lat_max, double lon0) {
-  const double span = lat_max - lat_min;
-  Projection p;
-  p.kind = ProjectionKind::kLambertConic;
-  p.lat0 = lat_min + span / 2;
-  p.lon0 = lon0;
-  p.parallel1 = lat_min + span / 6;
-  p.parallel2 = lat_min + 5 * span / 6;
-  return p;
-}
-
 Projection MercatorAt(double lon0) {
   Projection p;
   p.kind = ProjectionKind::kMercator;

@@ -60,12 +60,6 @@ std::optional<LonLat> InverseAround(const Projection& p, double x, double y);
 // non-finite position.
 std::optional<Projection> UtmZone(double lat, double lon);
 
-// A cone for a sheet spanning lat_min..lat_max: standard parallels at a sixth and five sixths
-// of the span, which about balances the scale error over it; northings from the span's middle,
-// no false easting or northing. A span centred on the equator makes no cone (Forward is empty
-// throughout): Mercator is the plane for it.
-Projection LambertForSpan(double lat_min, double lat_max, double lon0);
-
 // Mercator with scale 1 on the central meridian lon0, no false easting or northing.
 Projection MercatorAt(double lon0);
 

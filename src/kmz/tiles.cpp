@@ -28,9 +28,14 @@ std::optional<std::vector<LonLat>> Outline(const SheetModel& sheet, double width
     const auto& [x1, y1] = corners[(side + 1) % 4];
     for (int i = 0; i < kSideSamples; ++i) {
       const double t = static_cast<double>(i) / kSideSamples;
+      const double x = x0 + t * (x1 - x0), y = y0 + t * (y1 - y0);
       // About the sheet's middle meridian: a world map runs from -180 to 180, not from 180 on.
-      std::optional<LonLat> at = sheet.LonLatAround(x0 + t * (x1 - x0), y0 + t * (y1 - y0));
-      if (!at) return std::nullopt;
+      // A sheet in degrees reaching past a pole shows up to the pole, as its border does.
+      std::optional<LonLat> at = sheet.LonLatAround(x, y);
+      if (sheet.projection.kind == ProjectionKind::kLatLon) {
+        at = LonLat{sheet.plane.p(x, y), std::clamp(sheet.plane.q(x, y), -90.0, 90.0)};
+      }
+      if (!at || !std::isfinite(at->lon) || !std::isfinite(at->lat)) return std::nullopt;
       if (!ring.empty()) at->lon = ring.back().lon + WrapLongitude(at->lon - ring.back().lon);
       ring.push_back(*at);
     }
@@ -161,9 +166,11 @@ std::vector<Tile> TilesOf(const TileGrid& grid, const std::vector<LonLat>& ring)
         t.box.east -= 360;
         t.box.west -= 360;
       }
-      // A world map's outer columns, rounded past 180.
+      // A world map's outer columns and rows, rounded past 180 or the poles.
       t.box.east = std::min(t.box.east, 180.0);
       t.box.west = std::max(t.box.west, -180.0);
+      t.box.north = std::min(t.box.north, 90.0);
+      t.box.south = std::max(t.box.south, -90.0);
       tiles.push_back(t);
     }
   }
