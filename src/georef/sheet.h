@@ -35,15 +35,16 @@ struct SheetModel {
 struct SheetFit {
   std::optional<SheetModel> sheet;
   FitFailure failure = FitFailure::kNone;  // set exactly when sheet is empty
-  // The planes the sheet was chosen among, its own included; those the points cannot tell
-  // apart (fewer than four points) are left out.
+  // The planes the sheet was chosen among, its own included, for the check to judge points in;
+  // none for fewer than four points, which cannot tell planes apart.
   std::vector<Projection> planes;
 };
 
 // Two points and more, their longitudes unwrapped (UnwrapLongitudes). Two points: north-up as
 // GDAL places them, in degrees. Three: in degrees, the plane readers take for them. Four and
 // more: degrees only where they fit clearly better than every conformal plane (the UTM zone's
-// transverse Mercator, Mercator, and a Lambert cone whose constant is fitted to the points);
+// transverse Mercator, Mercator, and a Lambert cone whose constant is fitted to the points), or
+// to a hundredth of a pixel where none does (points typed on the image's degree grid);
 // else the conformal plane that fits best, the transverse Mercator where they tie. A sheet
 // across the antimeridian is put in degrees only where nothing else holds its points, for
 // readers would tear it apart.
