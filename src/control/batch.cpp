@@ -48,7 +48,7 @@ void ConvertJob(State& state, const Job& job, ImageFinder& finder, MapBatch& bat
       failed = &job.map;
       std::string map = BuildMap(state);
       const std::vector<GeoPoint> points = UsablePoints(map);
-      const SheetFit fit = FitMapSheet(points);
+      const SheetFit fit = FitSheet(points);
       SheetImage image;
       if ((state.CompleteMaps || state.MakeKmz) && points.size() >= 2) {
         image = FindSheetImage(state, job.map, finder);

@@ -43,6 +43,8 @@ std::string WarningText(const CalibrationWarning& warning) {
     case CheckKind::kNoProjection:
       return "Die Punkte passen zu keiner bekannten Kartenprojektion (Abweichungen bis " +
              Number(warning.pixels) + " Pixel); bitte alle Punkte pr\xC3\xBC" + "fen";
+    case CheckKind::kNoPlace:
+      return "Die Punkte ergeben keine Lage des Bildes: " + FitFailureText(warning.failure);
   }
   return {};
 }

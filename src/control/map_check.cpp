@@ -37,19 +37,24 @@ std::optional<ImageExtent> ImageExtentFor(const State& state, const SheetImage& 
   return std::nullopt;
 }
 
-// The border and scale of the image `extent` as the sheet places it, in the plane it was drawn
-// in; empty where a corner or the scale has no place.
+// The border and scale of `sheet`; empty where a corner has no place.
 std::optional<MapBorder> BorderOf(const SheetModel& sheet, ImageExtent extent) {
   const double w = static_cast<double>(extent.width), h = static_cast<double>(extent.height);
   const std::optional<std::array<LonLat, 4>> corners = CornersOf(sheet, w, h);
-  const std::optional<double> metres = MetresPerPixelAt(sheet, w / 2, h / 2);
-  if (!corners || !metres || !std::isfinite(*metres)) return std::nullopt;
+  if (!corners) return std::nullopt;
   MapBorder border;
   border.width = extent.width;
   border.height = extent.height;
   for (std::size_t i = 0; i < corners->size(); ++i) {
     border.corners[i] = {(*corners)[i].lon, (*corners)[i].lat};
   }
+  // In degrees the scale comes from the fit's gradients, as it always has, so that the maps of
+  // such sheets keep their bytes.
+  const std::optional<double> metres =
+      sheet.projection.kind == ProjectionKind::kLatLon
+          ? MetresPerPixel(GeoFit{sheet.plane.p, sheet.plane.q}, w, h)
+          : MetresPerPixelAt(sheet, w / 2, h / 2);
+  if (!metres || !std::isfinite(*metres)) return std::nullopt;
   border.metres_per_pixel = *metres;
   return border;
 }
@@ -79,17 +84,24 @@ MapExtras CompleteAndCheck(const State& state, std::span<const GeoPoint> points,
     if (extent && !fit.sheet) why = FitFailureText(fit.failure);
     if (extent && fit.sheet) {
       extras.border = BorderOf(*fit.sheet, *extent);
-      if (!extras.border) why = "der Rand des Bildes l\xC3\xA4sst sich nicht verorten";
       if (extras.border && fit.sheet->projection.kind != ProjectionKind::kLatLon) {
         extras.projection = fit.sheet->projection;
       }
+    }
+    if (extent && fit.sheet && !extras.border) {
+      // A corner beyond the sheet's plane: the border in degrees, as readers take them.
+      Projection degrees;
+      degrees.lon0 = fit.sheet->projection.lon0;
+      const std::optional<SheetModel> in_degrees = FitSheetIn(degrees, UnwrapLongitudes(points));
+      if (in_degrees) extras.border = BorderOf(*in_degrees, *extent);
+      if (!extras.border) why = FitFailureText(FitFailure::kNoArea);
     }
     if (!why.empty()) {
       extras.warnings.push_back(PathText(map_path.filename()) +
                                 " ohne Kartenrand und Bildgröße: " + why);
     }
   }
-  for (const CalibrationWarning& warning : CheckCalibration(points, extent)) {
+  for (const CalibrationWarning& warning : CheckCalibration(points, fit, extent)) {
     extras.warnings.push_back(WarningText(warning));
   }
   return extras;

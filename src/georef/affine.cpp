@@ -1,5 +1,6 @@
 #include "georef/affine.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace kal2map {
@@ -18,6 +19,19 @@ void AffineSums::Add(const AffineSample& s, double weight) {
   vp_ += weight * v * p;
   uq_ += weight * u * q;
   vq_ += weight * v * q;
+  pp_ += weight * p * p;
+  qq_ += weight * q * q;
+}
+
+double AffineSums::Residual(const AffinePair& fit) const {
+  if (!(n_ > 0)) return 0;
+  const double mu = u_ / n_, mv = v_ / n_, mp = p_ / n_, mq = q_ / n_;
+  // About the samples' own mean, what the fit explains taken from the spread of p and q.
+  const double rss_p =
+      pp_ - n_ * mp * mp - fit.p.cu * (up_ - n_ * mu * mp) - fit.p.cv * (vp_ - n_ * mv * mp);
+  const double rss_q =
+      qq_ - n_ * mq * mq - fit.q.cu * (uq_ - n_ * mu * mq) - fit.q.cv * (vq_ - n_ * mv * mq);
+  return std::sqrt(std::max(0.0, rss_p + rss_q) / n_);
 }
 
 std::optional<AffinePair> AffineSums::Fit(double line_ratio) const {

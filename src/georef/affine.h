@@ -35,11 +35,14 @@ class AffineSums {
   void Add(const AffineSample& s, double weight = 1);
   // The fit, as FitAffine makes it, of the samples now in the sums.
   std::optional<AffinePair> Fit(double line_ratio = kLineRatio) const;
+  // Root mean square distance of the samples now in the sums from `fit`, which must be their
+  // Fit(): what the least squares left over, in the units of p and q.
+  double Residual(const AffinePair& fit) const;
 
  private:
   AffineSample origin_;
   double n_ = 0, u_ = 0, v_ = 0, p_ = 0, q_ = 0;
-  double uu_ = 0, uv_ = 0, vv_ = 0, up_ = 0, vp_ = 0, uq_ = 0, vq_ = 0;
+  double uu_ = 0, uv_ = 0, vv_ = 0, up_ = 0, vp_ = 0, uq_ = 0, vq_ = 0, pp_ = 0, qq_ = 0;
 };
 
 // Least-squares fit of p and q as affine functions of (u, v). Empty when there are fewer than

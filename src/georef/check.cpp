@@ -5,28 +5,20 @@
 #include <cmath>
 #include <functional>
 #include <limits>
-#include <numbers>
 #include <utility>
 
 #include "georef/projection.h"
+#include "georef/sheet.h"
 
 namespace kal2map {
 
 namespace {
 
-constexpr double kRad = std::numbers::pi / 180;
-
 // Map sheets are drawn in conformal projections, and a scan or screenshot adds a similarity
 // (turn, scale, mirror) and at most a slight stretch. Which projection is unknown, so each
-// point is judged in a few planes: a Transverse Mercator around the points (Transverse
-// Mercator and Lambert sheets), Mercator (web maps) and degrees (maps drawn in them). Far
-// north they differ by percents of a large sheet's diagonal, and a misfit in one of them can
-// be a typing error in another.
-// A Lambert cone over the points' latitudes stands for maps of whole regions, whose parallels lie
-// far from a transverse Mercator's meridian; complete maps choose among the same planes.
-enum class Plane { kDegrees, kMercator, kTransverseMercator, kLambert };
-constexpr Plane kPlanes[] = {Plane::kDegrees, Plane::kMercator, Plane::kTransverseMercator,
-                             Plane::kLambert};
+// point is judged in each plane the sheet model chose among (degrees, the UTM zone's transverse
+// Mercator, Mercator, the cone fitted to the points): far north they differ by percents of a
+// large sheet's diagonal, and a misfit in one of them can be a typing error in another.
 
 // A plane in which the other points need more stretch or shear than this (as a share of the
 // scale) is not the sheet's projection, unless no plane does better.
@@ -40,38 +32,22 @@ constexpr double kJudgeRatio = 0.05;
 // would help nobody, and each round costs a fit per point and plane.
 constexpr std::size_t kMaxMisfitsNamed = 3;
 
+// A point set aside leaves others that agree clearly better than another does when their own
+// misfit is below this share of the other's, less this many pixels of clicking noise.
+constexpr double kAgreeingShare = 0.5;
+constexpr double kNoiseOfRest = 0.5;
+
 // Two points whose misfits differ by less than this share are alike to the check: which of
 // them is wrong, the data cannot tell.
 constexpr double kTwinShare = 0.05;
 
-// Plane coordinates (radians of arc on a sphere; the unit does not matter to an affine fit).
-// Not finite where the projection cannot show the point; a latitude typed beyond 90 degrees
-// gives some far-off place, and so a large misfit.
-AffineSample ToPlane(Plane plane, const GeoPoint& p, const Spread& c) {
-  const double dlon = WrapLongitude(p.lon - c.lon) * kRad;
-  const double lat = p.lat * kRad;
-  double u = 0, v = 0;
-  switch (plane) {
-    case Plane::kDegrees:
-      u = dlon;
-      v = lat;
-      break;
-    case Plane::kMercator:
-      u = dlon;
-      v = std::asinh(std::tan(lat));
-      break;
-    case Plane::kTransverseMercator:
-      u = std::atanh(std::cos(lat) * std::sin(dlon));
-      v = std::atan2(std::tan(lat), std::cos(dlon)) - c.lat * kRad;
-      break;
-    case Plane::kLambert: {
-      const auto at = Forward(LambertForSpan(c.lat_min, c.lat_max, c.lon), p.lat, p.lon);
-      u = at ? at->x : std::numeric_limits<double>::quiet_NaN();
-      v = at ? at->y : std::numeric_limits<double>::quiet_NaN();
-      break;
-    }
-  }
-  return {u, v, p.x, p.y};
+// Plane coordinates; not finite where the projection cannot show the point. Degrees take any
+// latitude: one typed beyond 90 gives some far-off place, and so a large misfit.
+AffineSample ToPlane(const Projection& plane, const GeoPoint& p) {
+  if (plane.kind == ProjectionKind::kLatLon) return {p.lon, p.lat, p.x, p.y};
+  const std::optional<Planar> at = Forward(plane, p.lat, p.lon);
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  return {at ? at->x : nan, at ? at->y : nan, p.x, p.y};
 }
 
 // Stretch and shear of the map from plane to pixels. Its linear part is the sum of a
@@ -82,15 +58,10 @@ double Stretch(const AffinePair& fit) {
   return std::min(turned, mirrored) / std::max(turned, mirrored);
 }
 
-// Diagonal of the points' extent in degrees of arc, at most 4.
-double ArcDegrees(std::span<const GeoPoint> points, const Spread& centre) {
-  double west = 0, east = 0;
-  for (const GeoPoint& p : points) {
-    west = std::min(west, WrapLongitude(p.lon - centre.lon));
-    east = std::max(east, WrapLongitude(p.lon - centre.lon));
-  }
-  const double arc =
-      std::hypot(centre.lat_max - centre.lat_min, (east - west) * std::cos(centre.lat * kRad));
+// Diagonal of the points' extent in degrees of arc, at most 4; their longitudes unwrapped.
+double ArcDegrees(const Spread& spread) {
+  const double arc = std::hypot(spread.lat_max - spread.lat_min,
+                                (spread.lon_max - spread.lon_min) * std::cos(spread.lat * kRad));
   return std::isfinite(arc) ? std::min(arc, 4.0) : 4.0;
 }
 
@@ -122,28 +93,28 @@ bool SamePlaceDifferentCoordinates(const GeoPoint& a, const GeoPoint& b) {
 struct Planes {
   std::vector<AffineSample> pixels;  // the positions alone, for judging how they surround
   AffineSums pixel_sums;
-  std::array<std::vector<AffineSample>, std::size(kPlanes)> samples;
-  std::array<AffineSums, std::size(kPlanes)> sums;
-  std::array<bool, std::size(kPlanes)> finite{};
+  std::vector<std::vector<AffineSample>> samples;  // per plane of the sheet
+  std::vector<AffineSums> sums;
+  std::vector<bool> finite;
 };
 
 bool Finite(const AffineSample& s) { return std::isfinite(s.u) && std::isfinite(s.v); }
 
-Planes InPlanes(std::span<const GeoPoint> points) {
+Planes InPlanes(std::span<const GeoPoint> points, std::span<const Projection> projections) {
   Planes planes;
   if (points.empty()) return planes;
   for (const GeoPoint& p : points) planes.pixels.push_back({p.x, p.y});
   // About the first point: the positions and coordinates of one sheet lie close together.
   planes.pixel_sums = AffineSums(planes.pixels.front());
   for (const AffineSample& s : planes.pixels) planes.pixel_sums.Add(s);
-  const Spread centre = SpreadOf(points);
-  for (std::size_t k = 0; k < std::size(kPlanes); ++k) {
-    auto& samples = planes.samples[k];
-    for (const GeoPoint& p : points) samples.push_back(ToPlane(kPlanes[k], p, centre));
-    planes.finite[k] = std::all_of(samples.begin(), samples.end(), Finite);
-    if (!planes.finite[k]) continue;
-    planes.sums[k] = AffineSums(samples.front());
-    for (const AffineSample& s : samples) planes.sums[k].Add(s);
+  for (const Projection& projection : projections) {
+    auto& samples = planes.samples.emplace_back();
+    for (const GeoPoint& p : points) samples.push_back(ToPlane(projection, p));
+    planes.finite.push_back(std::all_of(samples.begin(), samples.end(), Finite));
+    AffineSums& sums = planes.sums.emplace_back(samples.front());
+    if (planes.finite.back()) {
+      for (const AffineSample& s : samples) sums.Add(s);
+    }
   }
   return planes;
 }
@@ -155,6 +126,7 @@ struct Judged {
   // Some plane fits the others as a scan. A large typing error kept among them bends their
   // fit beyond one.
   bool scan_without = false;
+  double rest = 0;  // how far the others lie from their own fit, in pixels
 };
 
 bool IsScan(const AffineSums& sums) {
@@ -169,7 +141,8 @@ std::optional<Judged> JudgeIn(const Planes& planes, std::size_t index) {
   others.Add(planes.pixels[index], -1);
   if (!others.Fit(kJudgeRatio)) return std::nullopt;
   double best = std::numeric_limits<double>::infinity(), best_stretched = best;
-  for (std::size_t k = 0; k < std::size(kPlanes); ++k) {
+  double rest_of_best = 0, rest_of_stretched = 0;
+  for (std::size_t k = 0; k < planes.samples.size(); ++k) {
     if (!planes.finite[k]) continue;
     const AffineSample& self = planes.samples[k][index];
     AffineSums rest = planes.sums[k];
@@ -178,19 +151,23 @@ std::optional<Judged> JudgeIn(const Planes& planes, std::size_t index) {
     if (!fit) continue;
     const double misfit =
         std::hypot(fit->p(self.u, self.v) - self.p, fit->q(self.u, self.v) - self.q);
-    double& slot = Stretch(*fit) <= kMaxStretch ? best : best_stretched;
-    slot = std::min(slot, misfit);
+    const bool scan = Stretch(*fit) <= kMaxStretch;
+    double& slot = scan ? best : best_stretched;
+    if (misfit < slot) {
+      slot = misfit;
+      (scan ? rest_of_best : rest_of_stretched) = rest.Residual(*fit);
+    }
   }
   const bool scan_without = std::isfinite(best);
-  if (!scan_without) best = best_stretched;
+  if (!scan_without) best = best_stretched, rest_of_best = rest_of_stretched;
   if (!std::isfinite(best)) return std::nullopt;
-  return Judged{index, best, scan_without};
+  return Judged{index, best, scan_without, rest_of_best};
 }
 
 // The points agree in some plane: it fits them as a scan. Too few to tell count as agreeing.
 bool AgreeInSomePlane(const Planes& planes) {
   if (planes.pixels.size() < 3) return true;
-  for (std::size_t k = 0; k < std::size(kPlanes); ++k) {
+  for (std::size_t k = 0; k < planes.samples.size(); ++k) {
     if (planes.finite[k] && IsScan(planes.sums[k])) return true;
   }
   return false;
@@ -201,6 +178,7 @@ bool AgreeInSomePlane(const Planes& planes) {
 // the ends of one lever.
 bool Twins(const Planes& planes, const Judged& a, const Judged& b) {
   if (!a.scan_without || !b.scan_without) return false;
+  if (a.rest < kAgreeingShare * b.rest - kNoiseOfRest) return false;  // setting `a` aside tells
   if (b.misfit >= (1 - kTwinShare) * a.misfit) return true;
   AffineSums others = planes.pixel_sums;
   others.Add(planes.pixels[a.index], -1);
@@ -212,13 +190,14 @@ bool Twins(const Planes& planes, const Judged& a, const Judged& b) {
 // others too, and must not make its neighbours look wrong. The worst is first of all those
 // whose rest is a scan: with a typing error at one end of a long lever, the point at the
 // other end can be as far off, but only the right one leaves a rest that is a scan.
-std::vector<CalibrationWarning> Misfits(std::span<const GeoPoint> points, double limit) {
+std::vector<CalibrationWarning> Misfits(std::span<const GeoPoint> points,
+                                        std::span<const Projection> projections, double limit) {
   std::vector<CalibrationWarning> named;
   std::vector<GeoPoint> rest(points.begin(), points.end());
   double largest = 0;
   std::size_t set_aside = 0;
   while (rest.size() >= 4) {
-    const Planes planes = InPlanes(rest);
+    const Planes planes = InPlanes(rest, projections);
     std::vector<Judged> over;
     for (std::size_t i = 0; i < rest.size(); ++i) {
       const std::optional<Judged> judged = JudgeIn(planes, i);
@@ -229,6 +208,13 @@ std::vector<CalibrationWarning> Misfits(std::span<const GeoPoint> points, double
     if (over.empty()) break;
     std::ranges::sort(over, std::ranges::greater{},
                       [](const Judged& j) { return std::pair(j.scan_without, j.misfit); });
+    // With a typing error at one end of a long lever, the point at the other end can be further
+    // off; but only setting the wrong one aside leaves others that agree.
+    auto worst = over.begin();
+    for (auto j = over.begin(); j != over.end() && j->scan_without == over[0].scan_without; ++j) {
+      if (j->rest < kAgreeingShare * worst->rest - kNoiseOfRest) worst = j;
+    }
+    std::rotate(over.begin(), worst, worst + 1);
     const bool twins = over.size() > 1 && Twins(planes, over[0], over[1]);
     set_aside += twins ? 2 : 1;
     if (set_aside > kMaxMisfitsNamed) return {NoProjection(largest)};
@@ -241,31 +227,24 @@ std::vector<CalibrationWarning> Misfits(std::span<const GeoPoint> points, double
     std::ranges::sort(out, std::ranges::greater{});
     for (std::size_t i : out) rest.erase(rest.begin() + static_cast<std::ptrdiff_t>(i));
   }
-  if (!named.empty() && !AgreeInSomePlane(InPlanes(rest))) return {NoProjection(largest)};
+  if (!named.empty() && !AgreeInSomePlane(InPlanes(rest, projections))) {
+    return {NoProjection(largest)};
+  }
   return named;
 }
 
 }  // namespace
 
-std::optional<double> Misfit(std::span<const GeoPoint> points, std::size_t index) {
-  const std::optional<Judged> judged = JudgeIn(InPlanes(points), index);
+std::optional<double> Misfit(std::span<const GeoPoint> points, const SheetFit& fit,
+                             std::size_t index) {
+  const std::optional<Judged> judged =
+      JudgeIn(InPlanes(UnwrapLongitudes(points), fit.planes), index);
   if (!judged) return std::nullopt;
   return judged->misfit;
 }
 
-namespace {
-
-// The misfit above which a point counts as mistyped: 0.9 % of `diagonal` (the image's, else
-// the points' extent in pixels) plus 0.25 % per degree of arc the points span, up to 4
-// degrees. Projections part further on larger sheets.
-double MisfitLimit(std::span<const GeoPoint> points, double diagonal) {
-  if (points.empty()) return 0;
-  return (0.009 + 0.0025 * ArcDegrees(points, SpreadOf(points))) * diagonal;
-}
-
-}  // namespace
-
 std::vector<CalibrationWarning> CheckCalibration(std::span<const GeoPoint> points,
+                                                 const SheetFit& fit,
                                                  std::optional<ImageExtent> image) {
   // A size that is not positive is no size, not an image every point lies outside of.
   if (image && (image->width <= 0 || image->height <= 0)) image.reset();
@@ -282,16 +261,26 @@ std::vector<CalibrationWarning> CheckCalibration(std::span<const GeoPoint> point
     }
   }
 
-  double diagonal = 0;
-  if (image) {
-    diagonal = std::hypot(static_cast<double>(image->width), static_cast<double>(image->height));
-  } else if (!points.empty()) {
-    const auto [left, right] = std::ranges::minmax(points, {}, &GeoPoint::x);
-    const auto [top, bottom] = std::ranges::minmax(points, {}, &GeoPoint::y);
-    diagonal = std::hypot(right.x - left.x, bottom.y - top.y);
+  if (fit.failure != FitFailure::kNone && fit.failure != FitFailure::kTooFewPoints) {
+    warnings.push_back(Warning(CheckKind::kNoPlace, 0));
+    warnings.back().failure = fit.failure;
+  } else if (points.size() >= 4) {
+    double diagonal = 0;
+    if (image) {
+      diagonal = std::hypot(static_cast<double>(image->width), static_cast<double>(image->height));
+    } else {
+      const auto [left, right] = std::ranges::minmax(points, {}, &GeoPoint::x);
+      const auto [top, bottom] = std::ranges::minmax(points, {}, &GeoPoint::y);
+      diagonal = std::hypot(right.x - left.x, bottom.y - top.y);
+    }
+    const std::vector<GeoPoint> unwrapped = UnwrapLongitudes(points);
+    // The misfit above which a point counts as mistyped: 0.9 % of the diagonal (the image's,
+    // else the points' extent in pixels) plus 0.25 % per degree of arc the points span, up to
+    // 4 degrees. Projections part further on larger sheets.
+    const double limit = (0.009 + 0.0025 * ArcDegrees(SpreadOf(unwrapped))) * diagonal;
+    std::vector<CalibrationWarning> misfits = Misfits(unwrapped, fit.planes, limit);
+    warnings.insert(warnings.end(), misfits.begin(), misfits.end());
   }
-  std::vector<CalibrationWarning> misfits = Misfits(points, MisfitLimit(points, diagonal));
-  warnings.insert(warnings.end(), misfits.begin(), misfits.end());
 
   if (image) {
     const double w = static_cast<double>(image->width), h = static_cast<double>(image->height);

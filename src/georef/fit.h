@@ -1,7 +1,9 @@
 #pragma once
 
 #include <array>
+#include <numbers>
 #include <span>
+#include <vector>
 
 #include "georef/affine.h"
 
@@ -20,8 +22,11 @@ struct LonLat {
 // Why points place no map (the cases of FitGeoPoints below).
 enum class FitFailure { kNone, kTooFewPoints, kNotANumber, kSharedXOrY, kOnOneLine, kNoArea };
 
-// Longitude and latitude as affine functions of the pixel position. The longitude may leave
-// -180..180 on a map across the antimeridian; At() wraps it back.
+// Radians per degree.
+inline constexpr double kRad = std::numbers::pi / 180;
+
+// Longitude and latitude as affine functions of the pixel position, in the points' unwrapped
+// longitudes (UnwrapLongitudes), which may leave -180..180; At() wraps them back.
 struct GeoFit {
   AffineFn lon, lat;
   FitFailure failure = FitFailure::kNone;
@@ -34,6 +39,13 @@ struct GeoFit {
 // points, points on one line, two points sharing an x or a y, and coordinates that span no
 // area, e.g. every point on the same latitude.
 GeoFit FitGeoPoints(std::span<const GeoPoint> points);
+
+// The points with whole turns added to their longitudes so that the map is one piece: maps are
+// never drawn mirrored, so of the ways that put every longitude within one turn, the one whose
+// fit keeps a map's handedness and fits best, the narrowest among equals; mirrored ways only
+// when none keeps it. A longitude already within the turn stays as typed, so that a world map
+// from -180 to 180 keeps both ends.
+std::vector<GeoPoint> UnwrapLongitudes(std::span<const GeoPoint> points);
 
 // The fit (which must be ok()) at the image corners (0,0), (W,0), (W,H), (0,H).
 std::array<LonLat, 4> Border(const GeoFit& fit, double width, double height);
@@ -55,11 +67,11 @@ DegreeLengths MetresPerDegree(double lat);
 // `fit` must be ok().
 double MetresPerPixel(const GeoFit& fit, double width, double height);
 
-// Where points lie: their middle, longitudes seen from the first point so that 179.9 and -179.9
-// are near, their latitudes' span, and whether they straddle 180 degrees. Not finite when a
+// Where points lie, their longitudes taken as given (unwrapped): the middle meridian of their
+// span, their mean latitude, the spans, and whether they leave -180..180. Not finite when a
 // coordinate is no number; `points` must not be empty.
 struct Spread {
-  double lon = 0, lat = 0, lat_min = 90, lat_max = -90;
+  double lon = 0, lat = 0, lat_min = 90, lat_max = -90, lon_min = 180, lon_max = -180;
   bool across_antimeridian = false;
 };
 Spread SpreadOf(std::span<const GeoPoint> points);

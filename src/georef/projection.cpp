@@ -6,6 +6,7 @@
 #include <complex>
 #include <limits>
 #include <numbers>
+#include <utility>
 
 namespace kal2map {
 
@@ -13,7 +14,6 @@ namespace {
 
 using std::numbers::pi;
 
-constexpr double kRad = pi / 180;
 constexpr double kA = kWgs84A, kF = kWgs84F, kE2 = kWgs84E2;
 const double kE = std::sqrt(kE2);
 
@@ -92,8 +92,13 @@ std::complex<double> TransverseZeta(double phi, double dlam) {
   const double taup = ConformalTan(std::tan(phi));
   const std::complex<double> zetap(std::atan2(taup, std::cos(dlam)),
                                    std::asinh(std::sin(dlam) / std::hypot(taup, std::cos(dlam))));
-  std::complex<double> zeta = zetap;
-  for (int j = 0; j < 6; ++j) zeta += Series().alpha[j] * std::sin(2.0 * (j + 1) * zetap);
+  // sin(2 j zeta') by the recurrence of multiple angles: one complex sine and cosine, not six.
+  const std::complex<double> s1 = std::sin(2.0 * zetap), c2 = 2.0 * std::cos(2.0 * zetap);
+  std::complex<double> zeta = zetap, before(0), now = s1;
+  for (int j = 0; j < 6; ++j) {
+    zeta += Series().alpha[j] * now;
+    before = std::exchange(now, c2 * now - before);
+  }
   return zeta;
 }
 
@@ -162,7 +167,9 @@ bool Valid(const Projection& p) {
 }
 
 // The transverse Mercator's northing of lat0, in rectifying radii.
-double OriginXi(const Projection& p) { return TransverseZeta(p.lat0 * kRad, 0).real(); }
+double OriginXi(const Projection& p) {
+  return p.lat0 == 0 ? 0 : TransverseZeta(p.lat0 * kRad, 0).real();
+}
 
 std::optional<Planar> Checked(Planar q) {
   if (!Finite(q.x, q.y)) return std::nullopt;
@@ -171,18 +178,24 @@ std::optional<Planar> Checked(Planar q) {
 
 std::optional<LonLat> Checked(double lat, double lon) {
   if (!Finite(lat, lon) || std::abs(lat) > 90) return std::nullopt;
-  return LonLat{WrapLongitude(lon), lat};
+  return LonLat{lon, lat};
+}
+
+// `dlon` within half a turn, where a sheet's unwrapped longitudes put it: 180 and -180 from the
+// central meridian stay the two edges of a world map, not one.
+double WithinHalfTurn(double dlon) {
+  return std::abs(dlon) <= 180 + kSlack ? dlon : WrapLongitude(dlon);
 }
 
 }  // namespace
 
 std::optional<Planar> Forward(const Projection& p, double lat, double lon) {
   if (!Valid(p) || !Finite(lat, lon) || std::abs(lat) > 90) return std::nullopt;
-  const double dlon = WrapLongitude(lon - p.lon0);
+  const double dlon = WithinHalfTurn(lon - p.lon0);
   const double k = p.scale;
   switch (p.kind) {
-    case ProjectionKind::kLatLon:
-      return Checked({p.lon0 + dlon, lat});
+    case ProjectionKind::kLatLon:  // as typed where it can be, so that degrees fit as before
+      return Checked({lon - p.lon0 == dlon ? lon : p.lon0 + dlon, lat});
     case ProjectionKind::kMercator:
       if (std::abs(lat) > 90 - kPoleMargin) return std::nullopt;
       return Checked({p.false_easting + k * kA * dlon * kRad,
@@ -208,6 +221,12 @@ std::optional<Planar> Forward(const Projection& p, double lat, double lon) {
 }
 
 std::optional<LonLat> Inverse(const Projection& p, double x, double y) {
+  std::optional<LonLat> at = InverseAround(p, x, y);
+  if (at) at->lon = WrapLongitude(at->lon);
+  return at;
+}
+
+std::optional<LonLat> InverseAround(const Projection& p, double x, double y) {
   if (!Valid(p) || !Finite(x, y)) return std::nullopt;
   const double k = p.scale;
   auto within_turn = [](double dlon) { return std::abs(dlon) <= 180 + kSlack; };
@@ -277,17 +296,6 @@ std::optional<Projection> UtmZone(double lat, double lon) {
   p.scale = 0.9996;
   p.false_easting = 500000;
   p.false_northing = lat < 0 ? 10000000 : 0;
-  return p;
-}
-
-Projection LambertForSpan(double lat_min, double lat_max, double lon0) {
-  const double span = lat_max - lat_min;
-  Projection p;
-  p.kind = ProjectionKind::kLambertConic;
-  p.lat0 = lat_min + span / 2;
-  p.lon0 = lon0;
-  p.parallel1 = lat_min + span / 6;
-  p.parallel2 = lat_min + 5 * span / 6;
   return p;
 }
 

@@ -51,16 +51,14 @@ std::optional<Planar> Forward(const Projection& p, double lat, double lon);
 // of that edge, the point on it.
 std::optional<LonLat> Inverse(const Projection& p, double x, double y);
 
+// Inverse with the longitude within half a turn of lon0, not wrapped: the edges of a world map
+// centred on lon0 stay apart.
+std::optional<LonLat> InverseAround(const Projection& p, double x, double y);
+
 // The UTM zone that holds (lat, lon): zones 6 degrees wide from 180 W, without the exceptions
 // around Norway and Svalbard; false northing 10000 km south of the equator. Empty for a
 // non-finite position.
 std::optional<Projection> UtmZone(double lat, double lon);
-
-// A cone for a sheet spanning lat_min..lat_max: standard parallels at a sixth and five sixths
-// of the span, which about balances the scale error over it; northings from the span's middle,
-// no false easting or northing. A span centred on the equator makes no cone (Forward is empty
-// throughout): Mercator is the plane for it.
-Projection LambertForSpan(double lat_min, double lat_max, double lon0);
 
 // Mercator with scale 1 on the central meridian lon0, no false easting or northing.
 Projection MercatorAt(double lon0);

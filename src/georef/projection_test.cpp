@@ -3,13 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <numbers>
 
 namespace kal2map {
 namespace {
 
 using enum ProjectionKind;
-constexpr double kRad = std::numbers::pi / 180;
 const Projection kUtm32{kTransverseMercator, 0, 9, 0.9996, 500000, 0};
 const Projection kUtm21S{kTransverseMercator, 0, -57, 0.9996, 500000, 10000000};
 const Projection kTmDateLine{kTransverseMercator, 0, 180, 0.9996, 500000, 0};
@@ -63,7 +61,7 @@ TEST(Projection, AgreesWithProjAndReturnsToThePoint) {
 
 TEST(Projection, ReachesItsEdgesAndNoFurther) {
   const Projection no_scale{kTransverseMercator, 0, 9, 0},
-      equator_cone = LambertForSpan(-10, 10, 0);
+      equator_cone{kLambertConic, 0, 0, 1, 0, 0, -20.0 / 3, 20.0 / 3};
   const struct {
     const Projection& p;
     double lat, lon;

@@ -7,6 +7,7 @@
 #include <array>
 #include <optional>
 #include <span>
+#include <vector>
 
 #include "georef/affine.h"
 #include "georef/fit.h"
@@ -21,32 +22,37 @@ struct SheetModel {
 
   // Empty where the plane holds no point.
   std::optional<LonLat> LonLatAt(double x, double y) const;
+  // LonLatAt with the longitude within half a turn of the plane's central meridian, unwrapped,
+  // so that it runs on across 180 degrees within the sheet.
+  std::optional<LonLat> LonLatAround(double x, double y) const;
   // The pixel (x, y) that shows (lat, lon); empty beyond the projection's reach.
   std::optional<std::array<double, 2>> PixelAt(double lat, double lon) const;
 };
 
-// The plane among latitude/longitude, Mercator, the UTM zone's transverse Mercator and a
-// Lambert cone over the points' latitudes in which the points agree best, and the sheet's fit
-// in it. Degrees are kept unless another plane fits clearly better than the points' noise;
-// among the others the transverse Mercator is kept unless one fits clearly better still. A
-// sheet across the antimeridian is never put in degrees, where readers would tear it apart.
-// Empty for fewer than four points (which cannot tell planes apart), points on one line, and
-// points that no plane holds.
-std::optional<SheetModel> FitSheet(std::span<const GeoPoint> points);
-
-// The sheet's model, or why its points place no map.
+// The sheet's model, or why its points place no map. One guard for both: the model refuses
+// exactly the points FitGeoPoints refuses (fewer than two, not a number, shared x or y for
+// two, one line, no area).
 struct SheetFit {
   std::optional<SheetModel> sheet;
   FitFailure failure = FitFailure::kNone;  // set exactly when sheet is empty
+  // The planes the sheet was chosen among, its own included, for the check to judge points in;
+  // none for fewer than four points, which cannot tell planes apart.
+  std::vector<Projection> planes;
 };
 
-// The model of a map's points, fitted once and passed to all that needs it: FitSheet's plane, or
-// for two and three points (which cannot tell planes apart) their fit in degrees, which is the
-// plane readers take for them. Refuses exactly the points FitGeoPoints refuses.
-SheetFit FitMapSheet(std::span<const GeoPoint> points);
+// Two points and more, their longitudes unwrapped (UnwrapLongitudes). Two points: north-up as
+// GDAL places them, in degrees. Three: in degrees, the plane readers take for them. Four and
+// more: degrees only where they fit clearly better than every conformal plane (the UTM zone's
+// transverse Mercator, Mercator, and a Lambert cone whose constant is fitted to the points), or
+// to a hundredth of a pixel where none does (points typed on the image's degree grid);
+// else the conformal plane that fits best, the transverse Mercator where they tie. A sheet
+// across the antimeridian is put in degrees only where nothing else holds its points, for
+// readers would tear it apart.
+SheetFit FitSheet(std::span<const GeoPoint> points);
 
-// The image corners (0,0), (W,0), (W,H), (0,H) in longitude and latitude; empty where a corner
-// has no place.
+// The image corners (0,0), (W,0), (W,H), (0,H) of the sheet as MMPLL gives them: longitudes
+// continuous with the sheet's middle meridian, so that a world map's corners are -180 and
+// 180, else within -180..180; latitudes beyond +-90 clamped. Empty where a corner has no place.
 std::optional<std::array<LonLat, 4>> CornersOf(const SheetModel& sheet, double width,
                                                double height);
 

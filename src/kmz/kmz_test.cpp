@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstring>
 #include <map>
-#include <numbers>
 #include <regex>
 
 #include "kmz/zip.h"
@@ -40,7 +39,7 @@ class Scan : public ImageRows {
 SheetModel Sheet(double lat, double lon, double metres, double degrees, double w, double h) {
   const Projection utm = *UtmZone(lat, lon);
   const Planar centre = *Forward(utm, lat, lon);
-  const double a = degrees * std::numbers::pi / 180;
+  const double a = degrees * kRad;
   std::vector<GeoPoint> points;
   for (auto [x, y] : {std::pair{0.0, 0.0}, {w, 0}, {w, h}, {0, h}, {w / 2, h / 3}}) {
     const double dx = (x - w / 2) * metres, dy = (y - h / 2) * metres;
@@ -48,7 +47,7 @@ SheetModel Sheet(double lat, double lon, double metres, double degrees, double w
                                centre.y + dx * std::sin(a) - dy * std::cos(a));
     points.push_back({static_cast<int>(points.size()) + 1, x, y, at.lon, at.lat});
   }
-  return *FitSheet(points);
+  return *FitSheet(points).sheet;
 }
 
 // Stands in for the JPEG codec: the tile's size and its pixels' grey (the scan has no colour).

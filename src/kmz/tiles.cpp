@@ -12,6 +12,8 @@ namespace {
 constexpr int kSideSamples = 64;
 // Each try at a coarser resolution is this much coarser.
 constexpr double kScaleStep = 1.02;
+// Degrees by which a world map's edges may round beyond -180 and 180 and still be its edges.
+constexpr double kEdgeSlack = 1e-9;
 // Beyond this many tiles of the grid's rectangle the sheet is no sheet but a broken calibration.
 constexpr double kMaxGridTiles = 1e6;
 
@@ -26,8 +28,14 @@ std::optional<std::vector<LonLat>> Outline(const SheetModel& sheet, double width
     const auto& [x1, y1] = corners[(side + 1) % 4];
     for (int i = 0; i < kSideSamples; ++i) {
       const double t = static_cast<double>(i) / kSideSamples;
-      std::optional<LonLat> at = sheet.LonLatAt(x0 + t * (x1 - x0), y0 + t * (y1 - y0));
-      if (!at) return std::nullopt;
+      const double x = x0 + t * (x1 - x0), y = y0 + t * (y1 - y0);
+      // About the sheet's middle meridian: a world map runs from -180 to 180, not from 180 on.
+      // A sheet in degrees reaching past a pole shows up to the pole, as its border does.
+      std::optional<LonLat> at = sheet.LonLatAround(x, y);
+      if (sheet.projection.kind == ProjectionKind::kLatLon) {
+        at = LonLat{sheet.plane.p(x, y), std::clamp(sheet.plane.q(x, y), -90.0, 90.0)};
+      }
+      if (!at || !std::isfinite(at->lon) || !std::isfinite(at->lat)) return std::nullopt;
       if (!ring.empty()) at->lon = ring.back().lon + WrapLongitude(at->lon - ring.back().lon);
       ring.push_back(*at);
     }
@@ -36,9 +44,10 @@ std::optional<std::vector<LonLat>> Outline(const SheetModel& sheet, double width
   const double closing = ring.back().lon + WrapLongitude(ring[0].lon - ring.back().lon);
   if (!(std::abs(closing - ring[0].lon) < 1)) return std::nullopt;
   const double west = std::ranges::min(ring, {}, &LonLat::lon).lon;
-  if (west < -180) {
-    for (LonLat& p : ring) p.lon += 360;
-  }
+  const double shift = west < -180 - kEdgeSlack   ? 360 * std::ceil((-180 - west) / 360 - 1e-12)
+                       : west >= 180 - kEdgeSlack ? -360 * std::floor((west + 180) / 360 + 1e-12)
+                                                  : 0;
+  for (LonLat& p : ring) p.lon += shift;
   return ring;
 }
 
@@ -66,12 +75,14 @@ std::optional<std::array<double, 2>> SourceSteps(const SheetModel& sheet, double
 TileGrid GridFor(const std::vector<LonLat>& ring, double lat_step, double lon_step) {
   const auto [south, north] = std::ranges::minmax(ring, {}, &LonLat::lat);
   const auto [west, east] = std::ranges::minmax(ring, {}, &LonLat::lon);
+  // A world map: whole pixels to the turn, so that its columns end on 180, not past it.
+  if (east.lon - west.lon >= 360 - kEdgeSlack) lon_step = 360 / std::ceil(360 / lon_step - 1e-9);
   TileGrid grid;
   grid.north = north.lat;
   grid.lat_step = lat_step;
   grid.lon_step = lon_step;
   grid.height = std::max<std::int64_t>(1, std::ceil((north.lat - south.lat) / lat_step));
-  grid.across_antimeridian = east.lon > 180;
+  grid.across_antimeridian = east.lon > 180 + kEdgeSlack;
   if (grid.across_antimeridian) {
     // 180 on a column edge, so that no tile straddles it.
     grid.anchor_lon = 180;
@@ -79,7 +90,7 @@ TileGrid GridFor(const std::vector<LonLat>& ring, double lat_step, double lon_st
     grid.width = grid.anchor_x + std::ceil((east.lon - 180) / lon_step);
   } else {
     grid.anchor_lon = west.lon;
-    grid.width = std::max<std::int64_t>(1, std::ceil((east.lon - west.lon) / lon_step));
+    grid.width = std::max<std::int64_t>(1, std::ceil((east.lon - west.lon) / lon_step - 1e-9));
   }
   return grid;
 }
@@ -155,6 +166,11 @@ std::vector<Tile> TilesOf(const TileGrid& grid, const std::vector<LonLat>& ring)
         t.box.east -= 360;
         t.box.west -= 360;
       }
+      // A world map's outer columns and rows, rounded past 180 or the poles.
+      t.box.east = std::min(t.box.east, 180.0);
+      t.box.west = std::max(t.box.west, -180.0);
+      t.box.north = std::min(t.box.north, 90.0);
+      t.box.south = std::max(t.box.south, -90.0);
       tiles.push_back(t);
     }
   }
@@ -179,7 +195,9 @@ std::optional<TilePlan> PlanTiles(const SheetModel& sheet, std::uint32_t width,
   const std::optional<std::array<double, 2>> steps = SourceSteps(sheet, width, height);
   if (!ring || !steps) return std::nullopt;
   const auto [lat_step, lon_step] = *steps;
-  max_tiles = std::max(1, max_tiles);
+  // A sheet across 180 is cut there, so each side needs a tile of its own.
+  const bool across = std::ranges::max(*ring, {}, &LonLat::lon).lon > 180 + kEdgeSlack;
+  max_tiles = std::max(across ? 2 : 1, max_tiles);
 
   // Tiles hold no more than their own area, so no scale below this fits the budget.
   const double least_tiles = Area(*ring) / (lat_step * lon_step) / (double{kTileSide} * kTileSide);

@@ -11,7 +11,11 @@ import shutil
 import subprocess
 import sys
 
+import numpy
 from osgeo import gdal, osr
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "kmz"))
+import kmz_test  # noqa: E402  (its read-back of a KMZ's tiles and marks)
 
 gdal.UseExceptions()
 osr.UseExceptions()
@@ -144,6 +148,113 @@ def check(folder, sheet, width, height, points):
     return [f"{name}: {fault}" for fault in faults]
 
 
+def grid(lons, lats):
+    return [(lon, lat) for lat in lats for lon in lons]
+
+
+# Sheets as people calibrate them: name, plane, points (lon, lat), metres (or degrees) per pixel,
+# turn, margin in pixels, the points as typed (from index, lon, lat), what the run must say.
+CLICKED = [(2, -3), (-3, 1), (1, 2), (-2, -2), (3, 0), (0, 3), (-1, -3), (21, -6), (2, 2)]
+LCC_EQUATOR = "+proj=lcc +lat_1=30 +lat_2=60 +lat_0=0 +lon_0=90 +datum=WGS84"
+AS_PEOPLE_HAVE_THEM = [
+    ("merc-world", "EPSG:3395", grid([-180, 180], [80, -80]), 20000, 0, 0, None, None),
+    ("degree-world", "EPSG:4326", grid([-180, 0, 180], [75, 15, -45]), 0.2, 0, 0, None, None),
+    ("two-point-world", "EPSG:4326", [(-170, 85), (170, -85)], 0.17, 0, 54, None, None),
+    ("gk-clicked", BESSEL_GK3.format(9, 3), grid([9.5, 9.75, 10], [51, 50.875, 50.75]),
+     mpp(50000, 100), 0.6, 60, lambda i, lon, lat: (lon, lat, CLICKED[i]), None),
+    ("lcc-equator", LCC_EQUATOR, grid([45, 52.5, 60], [10, 1, -8]), 2500, 0, 40, None, None),
+    ("lcc-equator-typo", LCC_EQUATOR, grid([45, 52.5, 60], [10, 1, -8]), 2500, 0, 40,
+     lambda i, lon, lat: (lon, lat + (i == 0), (0, 0)), "Punkt 1 liegt"),
+    ("one-parallel", "EPSG:25833", grid([13, 14, 15], [53, 52]), 200, 0, 30,
+     lambda i, lon, lat: (lon, 52.5, (0, 0)), "Die Punkte ergeben keine Lage des Bildes"),
+]
+
+
+def check_as_people_have_them(cli, folder):
+    faults, made = [], {}
+    for name, plane, points, size, turn, margin, typed, says in AS_PEOPLE_HAVE_THEM:
+        to_plane = osr.CoordinateTransformation(WGS84, crs(plane))
+        to_wgs = osr.CoordinateTransformation(crs(plane), WGS84)
+        c, s = math.cos(math.radians(turn)), math.sin(math.radians(turn))
+        e0, n0 = to_plane.TransformPoint(*points[0])[:2]
+        def scan(lon, lat):
+            e, n = to_plane.TransformPoint(lon, lat)[:2]
+            return (c * (e - e0) + s * (n - n0)) / size, (s * (e - e0) - c * (n - n0)) / size
+        xy = [scan(*p) for p in points]
+        x0, y0 = min(x for x, _ in xy) - margin, min(y for _, y in xy) - margin
+        w, h = round(max(x for x, _ in xy) + margin - x0), round(max(y for _, y in xy) + margin - y0)
+        pixels = numpy.full((h, w, 3), 235, numpy.uint8)
+        marks = [(round(fx * w), round(fy * h)) for fx, fy in ((0.3, 0.3), (0.7, 0.4), (0.4, 0.7))]
+        for x, y in marks:
+            pixels[y - 2:y + 3, x - 2:x + 3] = 0
+        mem = gdal.GetDriverByName("MEM").Create("", w, h, 3, gdal.GDT_Byte)
+        for band in range(3):
+            mem.GetRasterBand(band + 1).WriteArray(pixels[:, :, band])
+        gdal.GetDriverByName("PNG").CreateCopy(f"{folder}/{name}.png", mem)
+        typed_points = []
+        with open(f"{folder}/{name}.kal", "w", newline="") as kal:
+            kal.write(f"[Map]\r\nBitmap = {name}.png\r\n")
+            for i, ((lon, lat), (x, y)) in enumerate(zip(points, xy)):
+                lon, lat, (dx, dy) = typed(i, lon, lat) if typed else (lon, lat, (0, 0))
+                x, y = round(x - x0 + dx), round(y - y0 + dy)
+                typed_points.append((x, y, lon, lat))
+                kal.write(f"[Calibration Point{i + 1}]\r\nLatitude = {lat:.6f}\r\nLongitude = "
+                          f"{lon:.6f}\r\nPixel = ({x}, {y})\r\n")
+        # The truth readers can know: the points' least-squares fit in the sheet's own plane.
+        placed = len(points) >= 3 and not says
+        fit = placed and affine_fit([p[:2] for p in typed_points],
+                                    [to_plane.TransformPoint(p[2], p[3])[:2] for p in typed_points])
+        def lonlat(x, y, to_wgs=to_wgs, fit=fit):
+            (a, b, c), (d, e, f) = fit
+            return to_wgs.TransformPoint(a + b * x + c * y, d + e * x + f * y)[:2]
+        made[name] = (w, h, lonlat, marks, says, placed)
+    run = subprocess.run([cli, "--complete", "--kmz", folder], capture_output=True, text=True)
+    for name, (w, h, lonlat, marks, says, placed) in made.items():
+        said = [line for line in run.stderr.splitlines() if f"/{name}.kal" in line]
+        if (says is None and said) or (says and not any(says in line for line in said)):
+            faults.append(f"{name}: says {said}, not {says}")
+        with open(f"{folder}/{name}.map", encoding="latin-1") as map_file:
+            mmpll = [tuple(map(float, l.split(",")[2:4])) for l in map_file if l.startswith("MMPLL")]
+        if "keine Lage" in (says or ""):
+            if mmpll or os.path.exists(f"{folder}/{name}.kmz"):
+                faults.append(f"{name}: a border or KMZ from points that place nothing")
+            continue
+        to_lonlat = gdal.Transformer(gdal.Open(f"{folder}/{name}.map"), None,
+                                     ["MAX_GCP_ORDER=1", "DST_SRS=EPSG:4326"])
+        def gdal_at(x, y):
+            lon, lat = to_lonlat.TransformPoint(0, x, y)[1][:2]
+            return lon, max(-90, min(90, lat))
+        corners = [gdal_at(x, y) for x, y in ((0, 0), (w, 0), (w, h), (0, h))]
+        if len(mmpll) != 4 or max(max(abs(wrap(a - c)), abs(b - d))
+                                  for (a, b), (c, d) in zip(mmpll, corners)) > 1e-6:
+            faults.append(f"{name}: MMPLL {mmpll}, GDAL {corners}")
+        if not os.path.exists(f"{folder}/{name}.kmz"):
+            faults.append(f"{name}: no KMZ")
+            continue
+        inner = [(w * i / 6, h * j / 6) for i in range(1, 6) for j in range(1, 6)]
+        worst = max(pixels_apart(lonlat, x, y, *gdal_at(x, y)) for x, y in inner) if placed else 0
+        if worst > 1:
+            faults.append(f"{name}: GDAL places inner pixels up to {worst:.2f} px off")
+        kmz_faults = []
+        truth = lonlat if placed else gdal_at  # too few points to know more: as readers place it
+        for x, y in marks:
+            lon, lat = truth(x + 0.5, y + 0.5)
+            metres = math.hypot(*[(a - b) * 111320 * f for a, b, f in zip(
+                truth(x + 1.5, y + 0.5), (lon, lat), (math.cos(math.radians(lat)), 1))])
+            kmz_test.check(f"{folder}/{name}.kmz", [(lon, lat)], metres, 100, kmz_faults)
+        faults += kmz_faults
+        print(f"{name:24} inner pixels up to {worst:.2f} px off, {len(said)} warnings")
+    return faults
+
+
+def pixels_apart(lonlat, x, y, lon, lat):
+    """Distance in pixels between pixel (x, y) and the pixel of the scan that shows (lon, lat)."""
+    a, b = lonlat(x, y), lonlat(x + 1, y)
+    k = math.cos(math.radians(lat))
+    step = math.hypot(wrap(b[0] - a[0]) * k, b[1] - a[1])
+    return math.hypot(wrap(lon - a[0]) * k, lat - a[1]) / step
+
+
 def main():
     cli, folder = sys.argv[1], sys.argv[2]
     shutil.rmtree(folder, ignore_errors=True)
@@ -151,6 +262,8 @@ def main():
     made = [(sheet, make_sheet(folder, *sheet[:-1])) for sheet in SHEETS]
     subprocess.run([cli, "--complete", folder], check=True, stdout=subprocess.DEVNULL)
     faults = [fault for sheet, sheet_made in made for fault in check(folder, sheet, *sheet_made)]
+    os.makedirs(f"{folder}/people")
+    faults += check_as_people_have_them(cli, f"{folder}/people")
     for fault in faults:
         print(fault, file=sys.stderr)
     if faults:
