@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "platform/image_codec.h"
+#include "image/codec.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include "georef/sheet.h"
 #include "kmz/kmz.h"
 #include "platform/files.h"
-#include "platform/image.h"
+#include "image/image.h"
 #include "platform/text.h"
 
 namespace kal2map {

@@ -11,7 +11,7 @@
 #include "georef/sheet.h"
 #include "kmz/tiles.h"
 #include "kmz/warp.h"
-#include "platform/image.h"
+#include "image/image.h"
 
 namespace kal2map {
 

@@ -9,7 +9,7 @@
 
 #include "georef/sheet.h"
 #include "kmz/tiles.h"
-#include "platform/image.h"
+#include "image/image.h"
 
 namespace kal2map {
 
