@@ -630,3 +630,35 @@ TEST(Faults, LongestFileNamesConvert) {
 
 }  // namespace
 }  // namespace kal2map
+
+namespace kal2map {
+namespace {
+
+// The KMZ is optional to its map: an image that claims more memory than the program may have,
+// here with the address space limited as on a small machine, costs the KMZ at most.
+TEST(Faults, AHostileImageCostsItsKmzNeverItsMap) {
+  if (kSanitized) GTEST_SKIP() << "the sanitizer's shadow memory needs more address space";
+  // A GIF of 35 bytes whose screen and frame claim 32768 x 32768 pixels.
+  const std::string gif(
+      "GIF89a\x00\x80\x00\x80\x80\x00\x00"
+      "\x00\x00\x00\xff\xff\xff"
+      "\x2c\x00\x00\x00\x00\x00\x80\x00\x80\x00"
+      "\x02\x02\x4c\x01\x00\x3b",
+      35);
+  TempDir dir;
+  WriteFile(dir / "a.gif", gif);
+  WriteFile(dir / "x.kal",
+            "Bitmap = a.gif\r\n[Calibration Point1]\r\nLatitude = 52.5\r\nLongitude = 13.25\r\n"
+            "Pixel = (10, 20)\r\n[Calibration Point2]\r\nLatitude = 52.4\r\nLongitude = 13.3\r\n"
+            "Pixel = (500, 600)\r\n");
+  const Outcome run = RunCli(dir.path(), {"--kmz", "."}, "",
+                             {"/bin/sh", "-c", "ulimit -v 700000 && exec \"$0\" \"$@\""});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("x.map wurde erstellt."), std::string::npos) << run.out;
+  EXPECT_NE(run.err.find("x.kmz nicht erstellt"), std::string::npos) << run.err;
+  EXPECT_EQ(Listing(dir.path()), "a.gif x.kal x.map");
+  EXPECT_LT(run.max_rss_kb, 256 * 1024);
+}
+
+}  // namespace
+}  // namespace kal2map

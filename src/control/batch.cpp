@@ -11,26 +11,32 @@
 #include "control/map_batch.h"
 #include "control/map_check.h"
 #include "control/run_texts.h"
+#include "mapfile/map_reader.h"
 #include "mapfile/map_writer.h"
+#include "platform/error_category.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
 namespace kal2map {
 namespace {
 
-class BatchErrorCategory : public std::error_category {
- public:
-  const char* name() const noexcept override { return "kal2map-batch"; }
-  std::string message(int code) const override {
-    switch (static_cast<BatchError>(code)) {
-      case BatchError::kMapNameTaken:
-        return "Gleichnamige map-Datei wurde schon aus einer anderen kal-Datei erstellt";
-    }
-    return "Unbekannter Fehler";
+std::string BatchErrorText(int code) {
+  switch (static_cast<BatchError>(code)) {
+    case BatchError::kMapNameTaken:
+      return "Gleichnamige map-Datei wurde schon aus einer anderen kal-Datei erstellt";
   }
-};
+  return "Unbekannter Fehler";
+}
 
-// Converts `job` and hands its map to `batch`, which reports it.
+KmzOptions KmzOptionsOf(const State& state) {
+  KmzOptions options;
+  options.max_tiles = state.KmzTiles;
+  options.draw_order = state.KmzOrder;
+  return options;
+}
+
+// Converts `job` and hands its map, with its KMZ, to `batch`, which reports them. The sheet is
+// fitted once; the border, the check and the KMZ all take that fit.
 void ConvertJob(State& state, const Job& job, ImageFinder& finder, MapBatch& batch,
                 RunReport& report) {
   ++report.found;
@@ -41,13 +47,20 @@ void ConvertJob(State& state, const Job& job, ImageFinder& finder, MapBatch& bat
     if (!ec) {
       failed = &job.map;
       std::string map = BuildMap(state);
-      MapExtras extras = CompleteAndCheck(state, map, job.map, finder);
+      const std::vector<GeoPoint> points = UsablePoints(map);
+      const SheetFit fit = FitMapSheet(points);
+      SheetImage image;
+      if ((state.CompleteMaps || state.MakeKmz) && points.size() >= 2) {
+        image = FindSheetImage(state, job.map, finder);
+      }
+      MapExtras extras = CompleteAndCheck(state, points, fit, image, job.map);
       if (extras.projection) DeclareProjection(map, *extras.projection);
       if (extras.border) map += BorderLines(*extras.border);
+      std::optional<KmzFile> kmz;
       if (state.MakeKmz) {
-        WriteKmz(state, extras.points, extras.image, job.map, extras.warnings, report);
+        kmz = MakeKmzFile(fit, image, job.map, KmzOptionsOf(state), extras.warnings);
       }
-      ec = batch.Write(job.kal, job.map, map, std::move(extras.warnings));
+      ec = batch.Write(job.kal, job.map, map, std::move(extras.warnings), std::move(kmz));
     }
   } catch (const std::bad_alloc&) {
     ec = std::make_error_code(std::errc::not_enough_memory);
@@ -113,7 +126,7 @@ void ReportOutcome(Window& window, const RunReport& report) {
 }  // namespace
 
 std::error_code MakeError(BatchError e) {
-  static const BatchErrorCategory category;
+  static const TextCategory category("kal2map-batch", BatchErrorText);
   return {static_cast<int>(e), category};
 }
 

@@ -1,48 +1,64 @@
 #include "control/kmz_job.h"
 
-#include "control/map_check.h"
-#include "georef/sheet.h"
-#include "kmz/kmz.h"
-#include "platform/files.h"
+#include <new>
+#include <stdexcept>
+
 #include "image/image.h"
 #include "platform/text.h"
 
 namespace kal2map {
+namespace {
 
-void WriteKmz(const State& state, std::span<const GeoPoint> points,
-              const std::optional<std::filesystem::path>& image,
-              const std::filesystem::path& map_path, std::vector<std::string>& warnings,
-              RunReport& report) {
-  std::filesystem::path kmz_path = map_path;
-  kmz_path.replace_extension(".kmz");
-  const auto warn = [&](const std::string& why) {
-    warnings.push_back(PathText(kmz_path.filename()) + " nicht erstellt: " + why);
-  };
-  const std::optional<SheetModel> sheet = FitSheetOrDegrees(points);
-  if (!sheet) return warn("die Punkte ergeben keine Lage des Bildes");
-  if (!image) {
-    return warn(ImageNotFoundText(state));
+// Why there is no KMZ, or the KMZ; may throw what allocation throws.
+std::optional<KmzFile> Make(const SheetFit& fit, const SheetImage& image,
+                            const std::filesystem::path& kmz_path, const KmzOptions& options,
+                            std::string& why) {
+  if (!fit.sheet) {
+    why = "die Punkte ergeben keine Lage des Bildes";
+    return std::nullopt;
+  }
+  if (!image.path) {
+    why = image.missing;
+    return std::nullopt;
   }
   std::error_code ec;
-  const std::unique_ptr<ImageRows> rows = OpenImageRows(*image, ec);
-  if (!rows) return warn("Bild " + PathText(*image) + ": " + ErrorText(ec));
-  KmzOptions options;
-  options.max_tiles = state.KmzTiles;
-  options.draw_order = state.KmzOrder;
-  const std::filesystem::path stem = map_path.stem();
-  const KmzResult kmz = MakeKmz(*sheet, *rows, PathText(stem), options, EncodeBaselineJpeg);
-  if (kmz.error) return warn("Bild " + PathText(*image) + ": " + ErrorText(kmz.error));
-  if (kmz.tiles == 0) return warn("das Bild liegt nirgends in seiner Karte");
-  ec = ReplaceFileContents(kmz_path, kmz.bytes);
-  if (ec) {
-    report.failures.push_back({kmz_path, ec});
-    return;
+  const std::unique_ptr<ImageRows> rows = OpenImageRows(*image.path, ec);
+  if (!rows) {
+    why = "Bild " + PathText(*image.path) + ": " + ErrorText(ec);
+    return std::nullopt;
   }
-  report.kmz_tiles += static_cast<std::size_t>(kmz.tiles);
-  if (kmz.reduced) {
-    warnings.push_back(PathText(kmz_path.filename()) + " auf " + std::to_string(kmz.tiles) +
-                       " Kacheln verkleinert");
+  KmzResult kmz =
+      MakeKmz(*fit.sheet, *rows, PathText(kmz_path.stem()), options, EncodeBaselineJpeg);
+  if (kmz.error) {
+    why = "Bild " + PathText(*image.path) + ": " + ErrorText(kmz.error);
+    return std::nullopt;
   }
+  return KmzFile{kmz_path, std::move(kmz.bytes), static_cast<std::size_t>(kmz.tiles), kmz.reduced};
+}
+
+}  // namespace
+
+std::optional<KmzFile> MakeKmzFile(const SheetFit& fit, const SheetImage& image,
+                                   const std::filesystem::path& map_path, const KmzOptions& options,
+                                   std::vector<std::string>& warnings) {
+  std::filesystem::path kmz_path = map_path;
+  kmz_path.replace_extension(".kmz");
+  const std::string name = PathText(kmz_path.filename());
+  std::string why;
+  std::optional<KmzFile> kmz;
+  try {
+    kmz = Make(fit, image, kmz_path, options, why);
+  } catch (const std::bad_alloc&) {
+    why = ErrorText(std::make_error_code(std::errc::not_enough_memory));
+  } catch (const std::length_error&) {
+    why = ErrorText(std::make_error_code(std::errc::not_enough_memory));
+  }
+  if (!kmz) {
+    warnings.push_back(name + " nicht erstellt: " + why);
+  } else if (kmz->reduced) {
+    warnings.push_back(name + " auf " + std::to_string(kmz->tiles) + " Kacheln verkleinert");
+  }
+  return kmz;
 }
 
 std::string KmzBudgetWarning(std::size_t tiles) {

@@ -108,11 +108,34 @@ std::optional<SheetModel> FitSheet(std::span<const GeoPoint> points) {
   return std::nullopt;
 }
 
-std::optional<SheetModel> FitSheetOrDegrees(std::span<const GeoPoint> points) {
-  if (points.size() != 3) return FitSheet(points);
-  const std::optional<Spread> spread = SpreadOf(points);
-  if (!spread) return std::nullopt;
-  return FitSheetIn(DegreesAround(spread->lon), points);
+SheetFit FitMapSheet(std::span<const GeoPoint> points) {
+  const GeoFit fit = FitGeoPoints(points);
+  if (!fit.ok()) return {std::nullopt, fit.failure};
+  std::optional<SheetModel> sheet;
+  if (points.size() >= 4) sheet = FitSheet(points);
+  if (!sheet) {
+    // The map's own fit in degrees, as readers make it from two or three points.
+    const double lon = fit.At(0, 0).lon;
+    AffinePair plane{fit.lon, fit.lat};
+    plane.p.c0 -= lon - WrapLongitude(lon);
+    const std::optional<AffinePair> pixel = Invert(plane);
+    if (!pixel) return {std::nullopt, FitFailure::kNoArea};
+    sheet = SheetModel{DegreesAround(WrapLongitude(lon)), plane, *pixel};
+  }
+  return {sheet, FitFailure::kNone};
+}
+
+std::optional<std::array<LonLat, 4>> CornersOf(const SheetModel& sheet, double width,
+                                               double height) {
+  const std::array<std::array<double, 2>, 4> pixels = {
+      {{0, 0}, {width, 0}, {width, height}, {0, height}}};
+  std::array<LonLat, 4> corners;
+  for (std::size_t i = 0; i < pixels.size(); ++i) {
+    const std::optional<LonLat> at = sheet.LonLatAt(pixels[i][0], pixels[i][1]);
+    if (!at) return std::nullopt;
+    corners[i] = *at;
+  }
+  return corners;
 }
 
 std::optional<double> MetresPerPixelAt(const SheetModel& sheet, double x, double y) {

@@ -34,9 +34,21 @@ struct SheetModel {
 // points that no plane holds.
 std::optional<SheetModel> FitSheet(std::span<const GeoPoint> points);
 
-// FitSheet's sheet, or for three points (which cannot tell planes apart) their fit in degrees,
-// which is the plane readers take for them; empty for two points and fewer.
-std::optional<SheetModel> FitSheetOrDegrees(std::span<const GeoPoint> points);
+// The sheet's model, or why its points place no map.
+struct SheetFit {
+  std::optional<SheetModel> sheet;
+  FitFailure failure = FitFailure::kNone;  // set exactly when sheet is empty
+};
+
+// The model of a map's points, fitted once and passed to all that needs it: FitSheet's plane, or
+// for two and three points (which cannot tell planes apart) their fit in degrees, which is the
+// plane readers take for them. Refuses exactly the points FitGeoPoints refuses.
+SheetFit FitMapSheet(std::span<const GeoPoint> points);
+
+// The image corners (0,0), (W,0), (W,H), (0,H) in longitude and latitude; empty where a corner
+// has no place.
+std::optional<std::array<LonLat, 4>> CornersOf(const SheetModel& sheet, double width,
+                                               double height);
 
 // The fit of `points` in the plane of `projection`; empty where a point lies beyond it or the
 // points lie on one line.

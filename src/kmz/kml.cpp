@@ -2,14 +2,25 @@
 
 #include <charconv>
 
+#include "util/text.h"
+
 namespace kal2map {
 namespace {
 
-// Text for XML: the markup characters escaped, and the control characters XML 1.0 forbids
-// (a file name on Linux may hold them) left out.
-std::string Escaped(std::string_view text) {
+// Text for XML: well-formed UTF-8 whatever bytes a file name held, the markup characters
+// escaped, and the characters XML 1.0 forbids (a file name on Linux may hold control
+// characters) left out.
+std::string Escaped(std::string_view name) {
+  const std::string text = Utf8FromUtf8OrAnsi(name);
   std::string out;
-  for (char c : text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    // U+FFFE and U+FFFF, the two noncharacters below U+10000 that XML excludes.
+    if (text.compare(i, 2, "\xEF\xBF") == 0 && i + 2 < text.size() &&
+        (text[i + 2] == '\xBE' || text[i + 2] == '\xBF')) {
+      i += 2;
+      continue;
+    }
     switch (c) {
       case '&':
         out += "&amp;";
@@ -27,7 +38,9 @@ std::string Escaped(std::string_view text) {
         out += "&apos;";
         break;
       default:
-        if (static_cast<unsigned char>(c) >= 0x20 || c == '\t') out += c;
+        if (static_cast<unsigned char>(c) >= 0x20 || c == '\t' || c == '\n' || c == '\r') {
+          out += c;
+        }
     }
   }
   return out;

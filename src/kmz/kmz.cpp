@@ -4,6 +4,7 @@
 
 #include "kmz/kml.h"
 #include "kmz/zip.h"
+#include "platform/error_category.h"
 
 namespace kal2map {
 namespace {
@@ -12,26 +13,22 @@ namespace {
 constexpr int kQualityStep = 15;
 constexpr int kLeastQuality = 10;
 
-class KmzErrorCategory : public std::error_category {
- public:
-  const char* name() const noexcept override { return "kal2map-kmz"; }
-  std::string message(int code) const override {
-    switch (static_cast<KmzError>(code)) {
-      case KmzError::kNoPlace:
-        return "Der Rand des Bildes lässt sich nicht verorten";
-      case KmzError::kTileTooLarge:
-        return "Eine Kachel bleibt auch in geringster JPEG-Qualität über 3 MB";
-      case KmzError::kArchiveTooLarge:
-        return "Die KMZ-Datei würde größer als 4 GB";
-    }
-    return "Unbekannter Fehler";
+std::string ErrorText(int code) {
+  switch (static_cast<KmzError>(code)) {
+    case KmzError::kNoPlace:
+      return "Der Rand des Bildes lässt sich nicht verorten";
+    case KmzError::kTileTooLarge:
+      return "Eine Kachel bleibt auch in geringster JPEG-Qualität über 3 MB";
+    case KmzError::kArchiveTooLarge:
+      return "Die KMZ-Datei würde größer als 4 GB";
   }
-};
+  return "Unbekannter Fehler";
+}
 
 }  // namespace
 
 std::error_code MakeError(KmzError e) {
-  static const KmzErrorCategory category;
+  static const TextCategory category("kal2map-kmz", ErrorText);
   return {static_cast<int>(e), category};
 }
 

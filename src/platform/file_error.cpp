@@ -1,26 +1,23 @@
+#include "platform/error_category.h"
 #include "platform/files.h"
 
 namespace kal2map {
 namespace {
 
-class Category : public std::error_category {
- public:
-  const char* name() const noexcept override { return "kal2map"; }
-  std::string message(int code) const override {
-    switch (static_cast<FileError>(code)) {
-      case FileError::kWriteProtected:
-        return "Datei ist schreibgeschützt";
-      case FileError::kNotRegularFile:
-        return "Keine gewöhnliche Datei";
-    }
-    return "Unbekannter Fehler";
+std::string Text(int code) {
+  switch (static_cast<FileError>(code)) {
+    case FileError::kWriteProtected:
+      return "Datei ist schreibgeschützt";
+    case FileError::kNotRegularFile:
+      return "Keine gewöhnliche Datei";
   }
-};
+  return "Unbekannter Fehler";
+}
 
 }  // namespace
 
 const std::error_category& FileErrorCategory() {
-  static const Category category;
+  static const TextCategory category("kal2map", Text);
   return category;
 }
 

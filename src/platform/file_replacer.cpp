@@ -9,8 +9,8 @@ namespace kal2map {
 
 FileReplacer::~FileReplacer() { Abandon(); }
 
-bool FileReplacer::Fits(const std::filesystem::path& path) const {
-  return pending_.empty() || (pending_.size() < kBatchSize &&
+bool FileReplacer::Fits(const std::filesystem::path& path, std::size_t files) const {
+  return pending_.empty() || (pending_.size() + files <= kBatchSize &&
                               pending_.front().target.parent_path() == path.parent_path());
 }
 

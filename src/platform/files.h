@@ -80,8 +80,9 @@ class FileReplacer {
   // Abandons a batch that was never committed, e.g. when an exception ended the run.
   ~FileReplacer();
 
-  // Whether a file at `path` may join the pending batch; if not, Commit first.
-  bool Fits(const std::filesystem::path& path) const;
+  // Whether `files` files in the folder of `path` may join the pending batch; if not, Commit
+  // first.
+  bool Fits(const std::filesystem::path& path, std::size_t files = 1) const;
   // Whether the pending batch replaces an old file and so waits for a flush. A batch of new
   // files may as well be committed after each, as if it were not batched.
   bool NeedsFlush() const;

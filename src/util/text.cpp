@@ -54,6 +54,47 @@ std::string Utf8FromAnsi(std::string_view ansi) {
   return out;
 }
 
+namespace {
+
+// The length of the well-formed UTF-8 sequence at the start of `s` (no overlong forms, no
+// surrogates, nothing beyond U+10FFFF), or 0.
+std::size_t Utf8Length(std::string_view s) {
+  const auto at = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
+  const unsigned char lead = at(0);
+  std::size_t n = 0;
+  unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
+  if (lead < 0x80) return 1;
+  if (lead >= 0xC2 && lead <= 0xDF) n = 2;
+  if (lead >= 0xE0 && lead <= 0xEF) n = 3;
+  if (lead >= 0xF0 && lead <= 0xF4) n = 4;
+  if (lead == 0xE0) low = 0xA0;
+  if (lead == 0xED) high = 0x9F;
+  if (lead == 0xF0) low = 0x90;
+  if (lead == 0xF4) high = 0x8F;
+  if (n == 0 || s.size() < n || at(1) < low || at(1) > high) return 0;
+  for (std::size_t i = 2; i < n; ++i) {
+    if ((at(i) & 0xC0) != 0x80) return 0;
+  }
+  return n;
+}
+
+}  // namespace
+
+std::string Utf8FromUtf8OrAnsi(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  while (!bytes.empty()) {
+    const std::size_t n = Utf8Length(bytes);
+    if (n > 0) {
+      out.append(bytes.substr(0, n));
+    } else {
+      AppendUtf8(out, FromWindows1252(static_cast<unsigned char>(bytes[0])));
+    }
+    bytes.remove_prefix(n > 0 ? n : 1);
+  }
+  return out;
+}
+
 std::string_view TrimBlanks(std::string_view text) {
   std::size_t first = text.find_first_not_of(' ');
   if (first == std::string_view::npos) return {};

@@ -32,6 +32,10 @@ std::string LowerAnsi(std::string_view ansi);
 // Windows-1252 bytes as UTF-8.
 std::string Utf8FromAnsi(std::string_view ansi);
 
+// `bytes` as well-formed UTF-8: each UTF-8 sequence as it is, every other byte read as
+// Windows-1252, which is what a name from a system that keeps bytes most likely was.
+std::string Utf8FromUtf8OrAnsi(std::string_view bytes);
+
 // `text` without leading and trailing spaces; tabs and other characters stay.
 std::string_view TrimBlanks(std::string_view text);
 

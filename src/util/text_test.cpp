@@ -21,5 +21,16 @@ TEST(Windows1252, ToUtf8AndLowerCase) {
   }
 }
 
+// Well-formed UTF-8 stays; any other byte, an overlong form or a surrogate's included, is read as
+// Windows-1252.
+TEST(Windows1252, Utf8KeptOtherBytesRead) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"G\xC3\xBCstrow \xF0\x9F\x97\xBA", "G\xC3\xBCstrow \xF0\x9F\x97\xBA"},
+      {"G\xFCstrow\x80", "G\xC3\xBCstrow\xE2\x82\xAC"},
+      {"\xC0\xAF\xED\xA0\x80\xC3", "\xC3\x80\xC2\xAF\xC3\xAD\xC2\xA0\xE2\x82\xAC\xC3\x83"},
+  };
+  for (const auto& [bytes, utf8] : cases) EXPECT_EQ(Utf8FromUtf8OrAnsi(bytes), utf8);
+}
+
 }  // namespace
 }  // namespace kal2map

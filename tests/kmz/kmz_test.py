@@ -164,6 +164,20 @@ def main():
     if (run.returncode != 0 or run.stderr.count("fehlt.kmz nicht erstellt: Bild fehlt.png nicht gefunden") != 1
             or os.path.exists(os.path.join(folder, "fehlt.kmz")) or not os.path.exists(os.path.join(folder, "fehlt.map"))):
         failures.append("fehlt: exit %d: %s" % (run.returncode, run.stderr))
+    # A name in Latin-1 bytes, as older Linux file systems hold them, still makes well-formed XML.
+    if os.name == "posix" and not any("wine" in word for word in cli):
+        folder = os.path.join(work, "latin1")
+        os.makedirs(folder)
+        make_sheet(folder, "guestrow", 32633, 320000, 5960000, 300, 200, 4.0, 0, "guestrow.png")
+        os.rename(os.path.join(folder, "guestrow.kal").encode(), os.path.join(folder, "G\xfcstrow.kal").encode("latin-1"))
+        run = subprocess.run(cli + ["--kmz", "latin1"], capture_output=True, cwd=work)
+        try:
+            with open(os.path.join(folder, "G\xfcstrow.kmz").encode("latin-1"), "rb") as f, zipfile.ZipFile(f) as kmz:
+                name = ET.fromstring(kmz.read("doc.kml")).find(KML + "Document/" + KML + "Folder/" + KML + "name").text
+        except (OSError, ET.ParseError) as error:
+            name = str(error)
+        if run.returncode != 0 or name != "G\u00fcstrow":
+            failures.append("latin1: exit %d, name %r" % (run.returncode, name))
     boxes = {name: [b for b, _, _ in tiles_of(os.path.join(work, name, name + ".kmz"))[1]]
              for name, *_ in cases if os.path.exists(os.path.join(work, name, name + ".kmz"))}
     if option == "--boxes" and os.path.exists(boxes_file):
