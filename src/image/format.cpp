@@ -2,6 +2,7 @@
 #include <string>
 
 #include "image/codec.h"
+#include "platform/error_category.h"
 #include "util/size.h"
 
 namespace kal2map {
@@ -41,25 +42,22 @@ const Kind* KindOf(int code) {
   return nullptr;
 }
 
-class Category : public std::error_category {
- public:
-  const char* name() const noexcept override { return "kal2map-image"; }
-  std::error_condition default_error_condition(int code) const noexcept override {
-    const Kind* kind = KindOf(code);
-    return {kind != nullptr ? static_cast<int>(kind->condition) : code, *this};
-  }
-  std::string message(int code) const override {
-    const Kind* kind = KindOf(code);
-    if (kind == nullptr) return "Unbekannter Fehler";
-    if (kind->condition != ImageError::kTooLarge || kind->format == Format::kUnknown)
-      return kind->text;
-    return std::string(kind->text) + " zu groß für " + std::to_string(kMemoryBudget >> 20) +
-           " MB (es wird ganz im Speicher entschlüsselt)";
-  }
-};
+int Condition(int code) {
+  const Kind* kind = KindOf(code);
+  return kind != nullptr ? static_cast<int>(kind->condition) : code;
+}
 
-const Category& TheCategory() {
-  static const Category category;
+std::string Text(int code) {
+  const Kind* kind = KindOf(code);
+  if (kind == nullptr) return "Unbekannter Fehler";
+  if (kind->condition != ImageError::kTooLarge || kind->format == Format::kUnknown)
+    return kind->text;
+  return std::string(kind->text) + " zu groß für " + std::to_string(kMemoryBudget >> 20) +
+         " MB (es wird ganz im Speicher entschlüsselt)";
+}
+
+const std::error_category& TheCategory() {
+  static const TextCategory category("kal2map-image", Text, Condition);
   return category;
 }
 
