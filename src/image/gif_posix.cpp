@@ -64,9 +64,8 @@ class GifRows final : public ImageRows {
     const std::uint8_t* line = nullptr;
     if (y >= 0 && y < frame_height_) {
       line = &frame_[interlaced_ ? y * frame_width_ : 0];
-      // Rows of a plain frame come in order, each once.
-      if (!interlaced_ &&
-          DGifGetLine(gif_, &frame_[0], static_cast<int>(frame_width_)) == GIF_ERROR) {
+      // Rows of a plain frame come in order, each once; the first was read at the start.
+      if (!interlaced_ && y > 0 && !ReadLine()) {
         failed_ = true;
         return GifFailure(gif_->Error);
       }
@@ -99,8 +98,9 @@ class GifRows final : public ImageRows {
     if (frame_width_ <= 0 || frame_height_ <= 0) return MakeError(ImageError::kDamaged);
     if (const std::error_code ec = image::CheckSize(frame_width_, frame_height_)) return ec;
     if (!interlaced_) {
+      // The first row proves the frame's data, before blank rows above it cost any time.
       frame_.resize(static_cast<std::size_t>(frame_width_));
-      return {};
+      return ReadLine() ? std::error_code() : GifFailure(gif_->Error);
     }
     const std::uint64_t pixels =
         SizeProduct({std::uint64_t(frame_width_), std::uint64_t(frame_height_)});
@@ -118,6 +118,10 @@ class GifRows final : public ImageRows {
     DGifCloseFile(gif_, nullptr);
     gif_ = nullptr;
     return {};
+  }
+
+  bool ReadLine() {
+    return DGifGetLine(gif_, frame_.data(), static_cast<int>(frame_width_)) != GIF_ERROR;
   }
 
   std::FILE* file_;
