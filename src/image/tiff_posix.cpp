@@ -94,10 +94,12 @@ class TiffRows final : public ImageRows {
       band_rows_ = std::min(band_rows_, height_);
     }
     if (band_rows_ == 0) return Damaged();
-    // One strip holding a whole large picture is allowed by TIFF, but not by memory.
+    // One strip holding a whole large picture is allowed by TIFF, but not by memory: the band
+    // of RGBA, and the library's own copy of the strip or tiles as stored.
     if (band_width > image::kMaxWidth) return MakeError(ImageError::kTooLarge);
+    const std::uint64_t stored = (std::uint64_t{samples_} * bits_ + 7) / 8;
     if (const std::error_code ec =
-            image::CheckHeld(image::Format::kTiff, {band_width, band_rows_, 4}))
+            image::CheckHeld(image::Format::kTiff, {band_width, band_rows_, 4 + stored}))
       return ec;
     band_.resize(band_width * band_rows_);
     if (tile_width_ != 0) tile_.resize(std::size_t{tile_width_} * band_rows_);
