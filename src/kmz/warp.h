@@ -8,8 +8,8 @@
 #include <system_error>
 
 #include "georef/sheet.h"
-#include "kmz/tiles.h"
 #include "image/image.h"
+#include "kmz/tiles.h"
 
 namespace kal2map {
 
