@@ -3,7 +3,7 @@
 #include <new>
 #include <stdexcept>
 
-#include "platform/image.h"
+#include "image/image.h"
 #include "platform/text.h"
 
 namespace kal2map {

@@ -9,9 +9,9 @@
 #include <system_error>
 
 #include "georef/sheet.h"
+#include "image/image.h"
 #include "kmz/tiles.h"
 #include "kmz/warp.h"
-#include "platform/image.h"
 
 namespace kal2map {
 

@@ -7,6 +7,8 @@
 #include <optional>
 #include <vector>
 
+#include "util/size.h"
+
 namespace kal2map {
 namespace {
 
@@ -48,6 +50,11 @@ Reach ScanReach(const SheetModel& sheet, const TileGrid& grid, const Tile& tile,
           std::clamp(high + kBendMargin, 0.0, static_cast<double>(height))};
 }
 
+// Decoded pixels across (or down) at `scale`.
+std::uint64_t ScaledWidth(std::uint32_t width, int scale) {
+  return (std::uint64_t{width} + scale - 1) / scale;
+}
+
 struct RowSpan {
   std::int64_t first = 0, last = 0;  // decoded rows, both held
 };
@@ -61,14 +68,16 @@ RowSpan Rows(const Reach& reach, int scale, std::uint32_t decoded_height) {
 }
 
 // Rows of the scan, `scale` x `scale` pixels averaged into one, decoded in turn into a ring
-// that holds the rows from the first still wanted to the last decoded.
+// that holds the rows from the first still wanted to the last decoded. The caller has checked
+// that `rows` such rows fit the window's bytes and a row of the scan the budget, and so a
+// size_t.
 class RowWindow {
  public:
   RowWindow(ImageRows& source, int scale, std::size_t rows)
       : source_(source),
         scale_(scale),
-        width_((source.width() + scale - 1) / scale),
-        height_((source.height() + scale - 1) / scale),
+        width_(static_cast<std::uint32_t>(ScaledWidth(source.width(), scale))),
+        height_(static_cast<std::uint32_t>(ScaledWidth(source.height(), scale))),
         rows_(rows),
         ring_(rows * width_ * 3),
         line_(std::size_t{source.width()} * 3) {
@@ -117,7 +126,9 @@ class RowWindow {
       }
     }
     for (std::uint32_t x = 0; x < width_; ++x) {
-      const std::uint32_t n = count * (std::min(width, (x + 1) * scale_) - x * scale_);
+      const std::uint64_t first = std::uint64_t{x} * scale_;
+      const std::uint32_t n = count * static_cast<std::uint32_t>(
+                                          std::min<std::uint64_t>(width, first + scale_) - first);
       for (int c = 0; c < 3; ++c) {
         out[x * 3 + c] = static_cast<std::uint8_t>((sums_[x * 3 + c] + n / 2) / n);
       }
@@ -138,7 +149,7 @@ class RowWindow {
 // row to the last row any tile before it needed.
 std::size_t WindowRows(const std::vector<Reach>& reaches, const std::vector<std::size_t>& order,
                        int scale, std::uint32_t height) {
-  const std::uint32_t decoded_height = (height + scale - 1) / scale;
+  const auto decoded_height = static_cast<std::uint32_t>(ScaledWidth(height, scale));
   std::int64_t reached = -1, most = 1;
   for (std::size_t i : order) {
     const RowSpan rows = Rows(reaches[i], scale, decoded_height);
@@ -224,11 +235,15 @@ std::error_code WarpTiles(const SheetModel& sheet, const TilePlan& plan, ImageRo
   // would show; where the window would not fit, it must.
   int scale = std::max(1, static_cast<int>(std::floor(plan.scale)));
   std::size_t rows = WindowRows(reaches, order, scale, height);
-  auto bytes = [&] { return rows * ((width + scale - 1) / scale) * 3; };
+  // In 64 bits: on a 32-bit build the product could wrap below the window's size, and the
+  // ring would then be written past its end.
+  auto bytes = [&] { return SizeProduct({rows, ScaledWidth(width, scale), 3}); };
   while (bytes() > window_bytes && static_cast<std::uint32_t>(scale) < std::max(width, height)) {
     rows = WindowRows(reaches, order, ++scale, height);
   }
-  if (stats) *stats = {scale, bytes()};
+  if (bytes() > window_bytes || SizeProduct({width, 3}) > kMemoryBudget)
+    return MakeError(ImageError::kTooLarge);
+  if (stats) *stats = {scale, static_cast<std::size_t>(bytes())};
 
   RowWindow window(source, scale, rows);
   std::vector<std::uint8_t> rgb;

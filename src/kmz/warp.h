@@ -8,8 +8,8 @@
 #include <system_error>
 
 #include "georef/sheet.h"
+#include "image/image.h"
 #include "kmz/tiles.h"
-#include "platform/image.h"
 
 namespace kal2map {
 

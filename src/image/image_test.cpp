@@ -1,9 +1,14 @@
-#include "platform/image.h"
+#include "image/image.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstdlib>
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 #include "test_util.h"
 
@@ -175,7 +180,49 @@ TEST(ImageRows, RefusesWhatItCannotDecode) {
         << c.name << ": " << Decode(dir / c.name).ec.message();
   }
   EXPECT_EQ(Decode(dir / "missing.png").ec, std::errc::no_such_file_or_directory);
+#ifndef _WIN32
+  EXPECT_NE(Decode(dir / "rle.bmp").ec.message().find("BMP"), std::string::npos);
+#endif
 }
+
+#ifndef _WIN32
+// Headers of a few bytes claiming 1 to 4 GB: each file is decoded row by row in a child, whose
+// memory must grow by less than the budget however the decoder refuses it.
+TEST(ImageRows, HostileHeadersStayWithinTheBudget) {
+  const struct {
+    const char* file;
+    std::error_condition want;
+    const char* says;
+  } cases[] = {
+      {"huge.gif", ImageError::kDamaged, ""},
+      {"huge-interlaced.gif", ImageError::kTooLarge, "GIF zu groß für 256 MB"},
+      {"huge-interlaced.png", ImageError::kTooLarge, "PNG mit Zeilensprung zu groß für 256 MB"},
+      {"huge-progressive.jpg", ImageError::kTooLarge, "JPEG zu groß für 256 MB"},
+  };
+  const auto peak_kb = [] {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+  };
+  for (const auto& c : cases) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      const long start = peak_kb();
+      std::error_code ec;
+      const auto rows =
+          OpenImageRows(std::filesystem::path(KAL2MAP_TEST_DATA) / "images" / c.file, ec);
+      std::vector<std::uint8_t> rgb(rows ? std::size_t{3} * rows->width() : 0);
+      for (std::uint32_t y = 0; rows && y < rows->height() && !ec; ++y) ec = rows->NextRow(&rgb[0]);
+      const bool refused = ec == c.want && ec.message().find(c.says) != std::string::npos;
+      _exit(!refused ? 1 : peak_kb() - start >= static_cast<long>(kMemoryBudget >> 10) ? 2 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_EQ(status, 0) << c.file << " (1: not refused so, 2: beyond the budget)";
+  }
+}
+#endif
 
 TEST(ImageEncoding, BaselineJpegDecodesToTheSameColours) {
   std::vector<std::uint8_t> rgb;

@@ -5,7 +5,7 @@
 #include <bit>
 #include <vector>
 
-#include "platform/image_codec.h"
+#include "image/codec.h"
 
 namespace kal2map::image {
 namespace {

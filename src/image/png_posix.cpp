@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "platform/image_codec.h"
+#include "image/codec.h"
 
 namespace kal2map {
 namespace {
@@ -19,6 +19,8 @@ void Error(png_structp png, png_const_charp) {
   std::longjmp(static_cast<Jump*>(png_get_error_ptr(png))->buf, 1);
 }
 void Warning(png_structp, png_const_charp) {}
+
+constexpr png_alloc_size_t kChunkBytes = png_alloc_size_t{8} << 20;
 
 class PngRows final : public ImageRows {
  public:
@@ -40,12 +42,19 @@ class PngRows final : public ImageRows {
     // The width is judged below, the same for every format; the height does not matter to
     // rows read one at a time.
     png_set_user_limits(png_, 0x7FFFFFFF, 0x7FFFFFFF);
+    // Text and colour profiles, which we never look at, inflate no further than this.
+    png_set_chunk_malloc_max(png_, kChunkBytes);
     png_read_info(png_, info_);
     width_ = png_get_image_width(png_, info_);
     height_ = png_get_image_height(png_, info_);
     interlaced_ = png_get_interlace_type(png_, info_) != PNG_INTERLACE_NONE;
-    if (const std::error_code ec = image::CheckSize(width_, height_, interlaced_ ? 4 : 0)) {
-      return ec;
+    if (const std::error_code ec = image::CheckSize(width_, height_)) return ec;
+    // An interlaced image is held whole as RGBA, with a pointer to each row.
+    if (interlaced_) {
+      if (const std::error_code ec = image::CheckHeld(
+              image::Format::kPng, {height_, 4 * std::uint64_t{width_} + sizeof(png_bytep)})) {
+        return ec;
+      }
     }
     // Every kind of PNG becomes 8-bit RGBA, which NextRow lays over white.
     png_set_strip_16(png_);
@@ -60,7 +69,7 @@ class PngRows final : public ImageRows {
       return image::Unsupported(image::Format::kPng);
     const std::size_t row_bytes = std::size_t{4} * width_;
     if (interlaced_) {
-      pixels_.resize(row_bytes * height_);
+      pixels_.resize(row_bytes * height_);  // within kDecoderBytes, so within size_t
       row_pointers_.resize(height_);
       for (std::uint32_t y = 0; y < height_; ++y) row_pointers_[y] = &pixels_[y * row_bytes];
       png_read_image(png_, row_pointers_.data());

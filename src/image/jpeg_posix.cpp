@@ -10,7 +10,8 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
-#include "platform/image_codec.h"
+#include "image/codec.h"
+#include "util/size.h"
 
 namespace kal2map {
 namespace {
@@ -48,6 +49,8 @@ jpeg_error_mgr* Quiet(ErrorManager& err) {
 std::error_code Failure(const ErrorManager& err, std::error_code otherwise) {
   if (err.pub.msg_code == JERR_OUT_OF_MEMORY)
     return std::make_error_code(std::errc::not_enough_memory);
+  // More than max_memory_to_use allows.
+  if (err.pub.msg_code == JERR_NO_BACKING_STORE) return image::OverBudget(image::Format::kJpeg);
   return otherwise;
 }
 
@@ -79,12 +82,16 @@ class JpegRows final : public ImageRows {
     jpeg_create_decompress(&cinfo_);
     created_ = true;
     jpeg_stdio_src(&cinfo_, file_);
+    // What the library holds beyond its rows: the coefficients of an image of several scans.
+    // Where that would pass the budget it stops rather than spill to a file it has none of.
+    cinfo_.mem->max_memory_to_use = static_cast<long>(kDecoderBytes);
     jpeg_read_header(&cinfo_, TRUE);
-    // A progressive image keeps every coefficient, two bytes a sample, until the last scan.
-    if (const std::error_code ec =
-            image::CheckSize(cinfo_.image_width, cinfo_.image_height,
-                             jpeg_has_multiple_scans(&cinfo_) ? 2 * cinfo_.num_components : 0)) {
+    if (const std::error_code ec = image::CheckSize(cinfo_.image_width, cinfo_.image_height)) {
       return ec;
+    }
+    if (jpeg_has_multiple_scans(&cinfo_)) {
+      if (const std::error_code ec = image::CheckHeld(image::Format::kJpeg, {HeldCoefficients()}))
+        return ec;
     }
     cmyk_ = cinfo_.jpeg_color_space == JCS_CMYK || cinfo_.jpeg_color_space == JCS_YCCK;
     cinfo_.out_color_space = cmyk_ ? JCS_CMYK : JCS_RGB;
@@ -110,6 +117,20 @@ class JpegRows final : public ImageRows {
   }
 
  private:
+  // Every coefficient of every component, two bytes each, in whole blocks of whole MCUs.
+  std::uint64_t HeldCoefficients() const {
+    std::uint64_t bytes = 0;
+    for (int i = 0; i < cinfo_.num_components; ++i) {
+      const jpeg_component_info& c = cinfo_.comp_info[i];
+      const auto up = [](std::uint64_t n, std::uint64_t step) {
+        return (n + step - 1) / step * step;
+      };
+      bytes += SizeProduct({up(c.width_in_blocks, c.h_samp_factor),
+                            up(c.height_in_blocks, c.v_samp_factor), DCTSIZE2, sizeof(JCOEF)});
+    }
+    return bytes;
+  }
+
   std::error_code Checked() const {
     return err_.damaged ? MakeError(ImageError::kDamaged) : std::error_code();
   }

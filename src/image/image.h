@@ -11,21 +11,29 @@
 
 namespace kal2map {
 
+// The most memory the program may take for any one image, whatever its header claims, on
+// Linux and in the 32-bit Windows program alike.
+inline constexpr std::uint64_t kMemoryBudget = std::uint64_t{256} << 20;
+// A decoder's share of it: the rest is for the warp's window of rows, a tile and the archive.
+inline constexpr std::uint64_t kDecoderBytes = kMemoryBudget / 2;
+
 // Why an image could not be decoded, beside the system's reasons for not reading it.
 enum class ImageError {
   kUnknownFormat = 1,  // none of JPEG, PNG, BMP, GIF, TIFF
   kUnsupported,        // a kind of the format the platform cannot decode, e.g. RLE BMP
   kDamaged,            // truncated or inconsistent data
-  kTooLarge,           // more pixels than the program can hold a row of
+  kTooLarge,           // rows too wide to hold, or an image beyond the memory budget
 };
 std::error_code MakeError(ImageError e);
-// The decoders' codes for kUnsupported also name the format in their message, so compare a
-// code with the condition, `ec == ImageError::kUnsupported`, not with MakeError's code.
+// The decoders' codes for kUnsupported and kTooLarge also name the format and the reason in
+// their message, so compare a code with the condition, `ec == ImageError::kUnsupported`, not
+// with MakeError's code.
 std::error_condition make_error_condition(ImageError e);
 
 // An image decoded from the top row down, one row at a time, as 8-bit RGB. The decoder holds
-// a few rows where the format allows (baseline JPEG, non-interlaced PNG, strips of TIFF, BMP);
-// progressive and interlaced images are held whole by their codec.
+// a few rows where the format allows (baseline JPEG, non-interlaced PNG and GIF, strips of
+// TIFF, BMP); progressive and interlaced images are held whole by their codec, and refused
+// when that would take more than kDecoderBytes.
 class ImageRows {
  public:
   virtual ~ImageRows() = default;

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/image_codec.h"
+#include "image/codec.h"
 
 namespace kal2map {
 namespace {
@@ -74,7 +74,11 @@ class TiffRows final : public ImageRows {
       const tmsize_t size = TIFFScanlineSize(tiff_);
       if (size < static_cast<tmsize_t>((std::uint64_t{width_} * samples_ * bits_ + 7) / 8))
         return Damaged();
-      line_.resize(size);
+      // Thousands of extra samples a pixel make a row of gigabytes.
+      if (const std::error_code ec =
+              image::CheckHeld(image::Format::kTiff, {static_cast<std::uint64_t>(size)}))
+        return ec;
+      line_.resize(static_cast<std::size_t>(size));
       return {};
     }
     char why[1024];
@@ -90,8 +94,13 @@ class TiffRows final : public ImageRows {
       band_rows_ = std::min(band_rows_, height_);
     }
     if (band_rows_ == 0) return Damaged();
-    // One strip holding a whole large picture is allowed by TIFF, but not by memory.
-    if (const std::error_code ec = image::CheckSize(band_width, band_rows_, 4)) return ec;
+    // One strip holding a whole large picture is allowed by TIFF, but not by memory: the band
+    // of RGBA, and the library's own copy of the strip or tiles as stored.
+    if (band_width > image::kMaxWidth) return MakeError(ImageError::kTooLarge);
+    const std::uint64_t stored = (std::uint64_t{samples_} * bits_ + 7) / 8;
+    if (const std::error_code ec =
+            image::CheckHeld(image::Format::kTiff, {band_width, band_rows_, 4 + stored}))
+      return ec;
     band_.resize(band_width * band_rows_);
     if (tile_width_ != 0) tile_.resize(std::size_t{tile_width_} * band_rows_);
     return {};
@@ -234,8 +243,13 @@ std::unique_ptr<ImageRows> image::OpenTiffRows(std::FILE* file, std::error_code&
     return true;
   }();
   (void)quiet;
-  TIFF* tiff = TIFFClientOpen("image", "rm", file, ReadProc, WriteProc, SeekProc, CloseProc,
-                              SizeProc, MapProc, UnmapProc);
+  // Nothing the library allocates for one file, a strip or a table of offsets, may pass the
+  // decoder's budget, whatever the file's tags claim.
+  TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
+  TIFFOpenOptionsSetMaxSingleMemAlloc(options, static_cast<tmsize_t>(kDecoderBytes));
+  TIFF* tiff = TIFFClientOpenExt("image", "rm", file, ReadProc, WriteProc, SeekProc, CloseProc,
+                                 SizeProc, MapProc, UnmapProc, options);
+  TIFFOpenOptionsFree(options);
   auto rows = std::make_unique<TiffRows>(file, tiff);
   if ((ec = rows->Start())) return nullptr;
   return rows;

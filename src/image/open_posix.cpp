@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "platform/image_codec.h"
+#include "image/codec.h"
 
 namespace kal2map {
 namespace {

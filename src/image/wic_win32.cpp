@@ -1,12 +1,13 @@
 // The Windows Imaging Component, which every Windows since Vista has: no codec of our own in
 // the program. Images come out as 32-bit BGRA, whatever they are stored as, and are laid over
-// white a row at a time.
+// white a row at a time. The one file of image/ that includes <windows.h>, and compiled only
+// for Windows: the rest of the folder is the same on every system.
 #include <wincodec.h>
 #include <windows.h>
 
 #include <vector>
 
-#include "platform/image_codec.h"
+#include "image/codec.h"
 #include "platform/win32.h"
 
 namespace kal2map {
@@ -69,17 +70,36 @@ std::error_code FromHresult(HRESULT hr, Format format) {
   return MakeError(ImageError::kDamaged);
 }
 
-// The first bytes of the file, which tell its format.
-std::error_code ReadHead(const std::wstring& path, std::uint8_t* head, DWORD& got) {
-  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return win32::LastError();
-  std::error_code ec;
-  if (!::ReadFile(file, head, 8, &got, nullptr)) ec = win32::LastError();
-  ::CloseHandle(file);
-  return ec;
-}
+// An open file read by position, for its format and the sizes in its headers.
+class HeadReader {
+ public:
+  explicit HeadReader(const std::wstring& path)
+      : file_(::CreateFileW(path.c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+  HeadReader(const HeadReader&) = delete;
+  HeadReader& operator=(const HeadReader&) = delete;
+  ~HeadReader() {
+    if (file_ != INVALID_HANDLE_VALUE) ::CloseHandle(file_);
+  }
+  std::error_code Opened() const {
+    return file_ == INVALID_HANDLE_VALUE ? win32::LastError() : std::error_code();
+  }
+
+  // Up to `size` bytes from `offset`; `got` says how many there were.
+  std::error_code Read(std::uint64_t offset, std::uint8_t* out, DWORD size, DWORD& got) const {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    got = 0;
+    if (!::ReadFile(file_, out, size, &got, &at) && ::GetLastError() != ERROR_HANDLE_EOF)
+      return win32::LastError();
+    return {};
+  }
+
+ private:
+  HANDLE file_;
+};
 
 class WicRows final : public ImageRows {
  public:
@@ -175,19 +195,32 @@ HRESULT WriteFrame(IWICBitmapEncoder* encoder, const std::uint8_t* rgb, std::uin
   return hr;
 }
 
+// The format by the file's signature; then, since the codec decodes progressive and
+// interlaced images whole before the first row, their size by their headers, before it
+// allocates.
+std::error_code JudgeHeaders(const std::wstring& path, Format& format) {
+  const HeadReader file(path);
+  if (const std::error_code ec = file.Opened()) return ec;
+  std::uint8_t head[8];
+  DWORD got = 0;
+  if (const std::error_code ec = file.Read(0, head, sizeof head, got)) return ec;
+  // The system reads more formats (ICO, JPEG XR, DDS, ...) than a map may come in.
+  format = image::DetectFormat(head, got);
+  if (format == Format::kUnknown) return MakeError(ImageError::kUnknownFormat);
+  const image::ReadAt read = [&file](std::uint64_t offset, std::uint8_t* out, std::size_t size) {
+    DWORD n = 0;
+    if (const std::error_code ec = file.Read(offset, out, static_cast<DWORD>(size), n)) return ec;
+    return n == size ? std::error_code() : MakeError(ImageError::kDamaged);
+  };
+  return image::CheckHeld(format, {image::HeldWholeBytes(format, read)});
+}
+
 }  // namespace
 
 std::unique_ptr<ImageRows> OpenImageRows(const std::filesystem::path& path, std::error_code& ec) {
   const std::wstring wide = win32::ExtendedPath(path);
-  std::uint8_t head[8];
-  DWORD got = 0;
-  if ((ec = ReadHead(wide, head, got))) return nullptr;
-  // The system reads more formats (ICO, JPEG XR, DDS, ...) than a map may come in.
-  const Format format = image::DetectFormat(head, got);
-  if (format == Format::kUnknown) {
-    ec = MakeError(ImageError::kUnknownFormat);
-    return nullptr;
-  }
+  Format format = Format::kUnknown;
+  if ((ec = JudgeHeaders(wide, format))) return nullptr;
   auto rows = std::make_unique<WicRows>();
   if ((ec = rows->Open(wide, format))) return nullptr;
   return rows;
