@@ -6,10 +6,12 @@
 #include <set>
 
 #include "calibration/kal_scan.h"
+#include "control/frame_job.h"
 #include "control/kal_names.h"
 #include "control/kmz_job.h"
 #include "control/map_batch.h"
 #include "control/map_check.h"
+#include "control/overview_job.h"
 #include "control/run_texts.h"
 #include "mapfile/map_writer.h"
 #include "platform/files.h"
@@ -31,8 +33,9 @@ class BatchErrorCategory : public std::error_category {
 };
 
 // Converts `job` and hands its map to `batch`, which reports it.
+// With `overview`, adds the sheet's entry to it.
 void ConvertJob(State& state, const Job& job, ImageFinder& finder, MapBatch& batch,
-                RunReport& report) {
+                RunReport& report, std::vector<OverviewSheet>* overview) {
   ++report.found;
   std::error_code ec;
   const std::filesystem::path* failed = &job.kal;
@@ -42,12 +45,18 @@ void ConvertJob(State& state, const Job& job, ImageFinder& finder, MapBatch& bat
       failed = &job.map;
       std::string map = BuildMap(state);
       MapExtras extras = CompleteAndCheck(state, map, job.map, finder);
+      const SheetFrame framed = WantsFrames(state) ? FrameOfSheet(extras) : SheetFrame{};
+      const Frame* frame = state.FrameMaps && framed.frame ? &*framed.frame : nullptr;
       if (extras.projection) DeclareProjection(map, *extras.projection);
+      if (extras.border && frame) FrameBorder(*extras.border, *frame, *framed.sheet);
       if (extras.border) map += BorderLines(*extras.border);
       if (state.MakeKmz) {
-        WriteKmz(state, extras.points, extras.image, job.map, extras.warnings, report);
+        WriteKmz(state, extras.points, extras.image, job.map, extras.warnings, report,
+                 frame ? std::span(frame->outline) : std::span<const ScanPoint>());
       }
+      if (overview) overview->push_back(OverviewEntry(state, job, map, extras, framed));
       ec = batch.Write(job.kal, job.map, map, std::move(extras.warnings));
+      if (ec && overview) overview->pop_back();
     }
   } catch (const std::bad_alloc&) {
     ec = std::make_error_code(std::errc::not_enough_memory);
@@ -142,6 +151,7 @@ RunReport ConvertPlan(State& state, Window& window, const Plan& plan) {
   report.found = plan.found - plan.jobs.size();  // those refused while planning
   report.failures = plan.failures;
   ImageFinder finder;
+  std::vector<OverviewSheet> overview;
   MapBatch batch(window, report, plan.jobs.size());
   for (const Plan::Root& root : plan.roots) {
     if (root.is_folder && root.found == 0 && !report.stopped) {
@@ -152,11 +162,13 @@ RunReport ConvertPlan(State& state, Window& window, const Plan& plan) {
         report.stopped = true;
         break;
       }
-      ConvertJob(state, plan.jobs[i], finder, batch, report);
+      ConvertJob(state, plan.jobs[i], finder, batch, report,
+                 state.OverviewPath.empty() ? nullptr : &overview);
     }
     // Before the next root says anything, so that messages keep the order of the run.
     batch.Commit();
   }
+  if (!state.OverviewPath.empty()) WriteOverview(state, overview, report);
   if (std::string budget = KmzBudgetWarning(report.kmz_tiles); !budget.empty()) {
     report.warnings.push_back({{}, std::move(budget)});
   }

@@ -12,7 +12,7 @@ namespace kal2map {
 void WriteKmz(const State& state, std::span<const GeoPoint> points,
               const std::optional<std::filesystem::path>& image,
               const std::filesystem::path& map_path, std::vector<std::string>& warnings,
-              RunReport& report) {
+              RunReport& report, std::span<const std::array<double, 2>> clip) {
   std::filesystem::path kmz_path = map_path;
   kmz_path.replace_extension(".kmz");
   const auto warn = [&](const std::string& why) {
@@ -29,6 +29,7 @@ void WriteKmz(const State& state, std::span<const GeoPoint> points,
   KmzOptions options;
   options.max_tiles = state.KmzTiles;
   options.draw_order = state.KmzOrder;
+  options.clip.assign(clip.begin(), clip.end());
   const std::filesystem::path stem = map_path.stem();
   const KmzResult kmz = MakeKmz(*sheet, *rows, PathText(stem), options, EncodeBaselineJpeg);
   if (kmz.error) return warn("Bild " + PathText(*image) + ": " + ErrorText(kmz.error));

@@ -74,7 +74,9 @@ MapExtras CompleteAndCheck(const State& state, std::string_view map,
   MapExtras extras;
   extras.points = UsablePoints(map);
   const std::vector<GeoPoint>& points = extras.points;
-  if ((state.CompleteMaps || state.MakeKmz) && points.size() >= 2) {
+  const bool wants_image =
+      state.CompleteMaps || state.MakeKmz || state.FrameMaps || !state.OverviewPath.empty();
+  if (wants_image && points.size() >= 2) {
     extras.image = finder.Find(map_path.parent_path(), state.BitmapName);
   }
   std::optional<ImageExtent> extent;

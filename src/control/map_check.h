@@ -21,7 +21,8 @@ struct MapExtras {
   std::optional<Projection> projection;
   std::vector<std::string> warnings;  // German, UTF-8, each naming no file
   std::vector<GeoPoint> points;       // the usable points, as readers take them from the map
-  // The map's image, looked for with complete maps or KMZ files and two usable points.
+  // The map's image, looked for with complete maps, KMZ files, frames or an overview and two
+  // usable points.
   std::optional<std::filesystem::path> image;
 };
 

@@ -1,0 +1,24 @@
+// The run's overview: one entry per converted sheet, written as GeoJSON at the run's end.
+#pragma once
+
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "control/batch.h"
+#include "control/frame_job.h"
+#include "control/map_check.h"
+#include "overview/overview.h"
+#include "record/state.h"
+
+namespace kal2map {
+
+// The entry of the sheet converted by `job` into `map`, with its warnings so far.
+OverviewSheet OverviewEntry(const State& state, const Job& job, std::string_view map,
+                            const MapExtras& extras, const SheetFrame& framed);
+
+// Writes the overview to state.OverviewPath, replacing an old one only once the new one is
+// whole; a file that cannot be written is a failure of the run.
+void WriteOverview(const State& state, const std::vector<OverviewSheet>& sheets, RunReport& report);
+
+}  // namespace kal2map
