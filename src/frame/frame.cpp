@@ -12,8 +12,8 @@ namespace {
 constexpr int kDarkBelow = 100;
 constexpr double kLineReach = 3;
 constexpr double kLineShare = 0.8;
-// Halving an edge this often leaves pieces far below a pixel on any scan.
-constexpr int kMaxDepth = 24;
+// Halving an edge this often follows any parallel a sheet can show, and bounds the vertices.
+constexpr int kMaxDepth = 12;
 
 double Cross(ScanPoint o, ScanPoint a, ScanPoint b) {
   return (a[0] - o[0]) * (b[1] - o[1]) - (a[1] - o[1]) * (b[0] - o[0]);
