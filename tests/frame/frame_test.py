@@ -1,12 +1,12 @@
 #!/usr/bin/python3
-"""Sheets with a white collar around their printed frame, read back with GDAL and OGR: with
---frame the border lines are the frame's corners (GDAL's NEATLINE), the KMZ shows the map alone
-and follows the bowing parallels, and the overview holds one counter-clockwise feature per sheet;
-sheets whose points are not a confirmed frame keep their image.
+"""Sheets with a collar around their printed frame, read back with GDAL and OGR: with --frame
+the border lines are the frame's corners (GDAL's NEATLINE), the KMZ shows the map alone and
+follows the bowing parallels, and the overview holds one counter-clockwise feature per sheet;
+sheets whose points are no confirmed frame keep their image.
 
     frame_test.py KAL2MAP-CLI WORK-FOLDER
 """
-import math, os, shutil, subprocess, sys, zipfile
+import os, shutil, subprocess, sys, zipfile
 import xml.etree.ElementTree as ET
 
 import numpy
@@ -15,71 +15,66 @@ from osgeo import gdal, ogr, osr
 gdal.UseExceptions()
 ogr.UseExceptions()
 KML = "{http://www.opengis.net/kml/2.2}"
-LCC = "+proj=lcc +lat_1=45 +lat_2=53 +lat_0=49 +lon_0=3 +datum=WGS84"
-# name, plane, west, south, lon and lat span, metres per pixel, neatline drawn, points as
-# fractions of the frame (0,0 = its north-west corner), frame expected
+WGS84 = osr.SpatialReference()
+WGS84.ImportFromEPSG(4326)
 CORNERS = [(0, 0), (1, 0), (1, 1), (0, 1), (0.5, 0.5)]
+TM25 = ("EPSG:32632", 9.0, 48.0, 1 / 6, 0.1, 6.35)
+# name, plane, west, south, lon and lat span, metres per pixel, neatline drawn, points as
+# fractions of the frame from its north-west corner, frame expected
 SHEETS = [
-    ("tm-25k", "EPSG:32632", 9.0, 48.0, 1 / 6, 0.1, 6.35, True, CORNERS, True),
+    ("tm-25k", *TM25, True, CORNERS, True),
     ("tm-250k", "EPSG:32633", 14.0, 47.0, 1.5, 1.0, 57.0, True, CORNERS, True),
-    ("lcc-250k", LCC, 2.0, 48.5, 2.0, 1.0, 75.0, True, CORNERS, True),
+    ("lcc-250k", "+proj=lcc +lat_1=45 +lat_2=53 +lat_0=49 +lon_0=3 +datum=WGS84", 2.0, 48.5,
+     2.0, 1.0, 75.0, True, CORNERS, True),
     ("fiji-50k", "EPSG:32760", 179.8, -17.0, 0.4, 0.4, 21.0, True, CORNERS, True),
-    ("grid-no-line", "EPSG:32632", 9.0, 48.0, 1 / 6, 0.1, 6.35, False, CORNERS, False),
-    ("inner-grid", "EPSG:32632", 9.0, 48.0, 1 / 6, 0.1, 6.35, True,
-     [(0.25, 0.25), (0.75, 0.25), (0.75, 0.75), (0.25, 0.75)], False),
-    ("three-corners", "EPSG:32632", 9.0, 48.0, 1 / 6, 0.1, 6.35, True, CORNERS[1:], False),
+    ("grid-no-line", *TM25, False, CORNERS, False),
+    ("inner-grid", *TM25, True, [(0.25, 0.25), (0.75, 0.25), (0.75, 0.75), (0.25, 0.75)], False),
+    ("three-corners", *TM25, True, CORNERS[1:], False),
 ]
 
 
+def edge(west, south, dlon, dlat, k):
+    """Point k of 800 along the frame, clockwise from its north-west corner."""
+    t = (k % 200) / 199
+    return [(west + t * dlon, south + dlat), (west + dlon, south + dlat - t * dlat),
+            (west + dlon - t * dlon, south), (west, south + t * dlat)][k // 200]
+
+
 def make_sheet(folder, name, plane, west, south, dlon, dlat, metres, line, fractions, _):
-    """Draws the sheet: grey map inside its graticule frame, a 3 px black neatline, a blue
-    collar; returns its image size and the frame's edge in scan pixels, densely."""
-    to_plane = osr.CoordinateTransformation(WGS84, crs(plane))
-    edge = [(west + t * dlon, south + dlat) for t in numpy.linspace(0, 1, 200)]
-    edge += [(west + dlon, south + dlat - t * dlat) for t in numpy.linspace(0, 1, 200)]
-    edge += [(west + dlon - t * dlon, south) for t in numpy.linspace(0, 1, 200)]
-    edge += [(west, south + t * dlat) for t in numpy.linspace(0, 1, 200)]
-    plane_xy = [to_plane.TransformPoint(lat, lon if lon <= 180 else lon - 360)[:2] for lon, lat in edge]
-    xs, ys = [e / metres for e, n in plane_xy], [-n / metres for e, n in plane_xy]
+    """Grey map inside its graticule frame, a 3 px black neatline, a blue collar. Returns the
+    frame in scan pixels and the scan pixel of a (lon, lat)."""
+    ref = osr.SpatialReference()
+    ref.SetFromUserInput(plane)
+    to_plane = osr.CoordinateTransformation(WGS84, ref)
+    plane_px = lambda lon, lat: [v / metres * s for v, s in zip(to_plane.TransformPoint(lat, (lon + 180) % 360 - 180)[:2], (1, -1))]
+    scan = [plane_px(*edge(west, south, dlon, dlat, k)) for k in range(800)]
+    xs, ys = zip(*scan)
     margin = 0.06 * max(max(xs) - min(xs), max(ys) - min(ys))
     x0, y0 = min(xs) - margin, min(ys) - margin
-    width, height = round(max(xs) + margin - x0), round(max(ys) + margin - y0)
-    scan = [(x - x0, y - y0) for x, y in zip(xs, ys)]
-    ring = ogr.CreateGeometryFromWkt("POLYGON((%s))" % ",".join("%f %f" % p for p in scan + scan[:1]))
-    mem = gdal.GetDriverByName("MEM").Create("", width, height, 3)
+    to_scan = lambda lon, lat: [a - b for a, b in zip(plane_px(lon, lat), (x0, y0))]
+    ring = ogr.CreateGeometryFromWkt("POLYGON((%s))" % ",".join(
+        "%f %f" % (x - x0, y - y0) for x, y in scan + scan[:1]))
+    mem = gdal.GetDriverByName("MEM").Create("", round(max(xs) + margin - x0), round(max(ys) + margin - y0), 3)
     mem.SetGeoTransform((0, 1, 0, 0, 0, 1))
-    mem.SetProjection(WGS84.ExportToWkt())
     source = ogr.GetDriverByName("Memory").CreateDataSource("")
     layer = source.CreateLayer("f", WGS84)
     for band, collar in zip((1, 2, 3), (170, 190, 250)):
         mem.GetRasterBand(band).Fill(collar)
-    for geometry, value in ((ring, 200), (ring.Boundary().Buffer(1.5), 0 if line else 200)):
+    for shape, value in ((ring, 200), (ring.Boundary().Buffer(1.5), 0 if line else 200)):
         feature = ogr.Feature(layer.GetLayerDefn())
-        feature.SetGeometry(geometry)
+        feature.SetGeometry(shape)
         layer.CreateFeature(feature)
-        gdal.RasterizeLayer(mem, [1, 2, 3], layer, burn_values=[value] * 3,
-                            options=["ALL_TOUCHED=FALSE"], callback=None)
+        gdal.RasterizeLayer(mem, [1, 2, 3], layer, burn_values=[value] * 3)
         layer.DeleteFeature(feature.GetFID())
     gdal.GetDriverByName("PNG").CreateCopy(f"{folder}/{name}.png", mem)
     with open(f"{folder}/{name}.kal", "w", newline="") as kal:
         kal.write(f"[Map]\r\nBitmap = {name}.png\r\n")
         for i, (fx, fy) in enumerate(fractions, 1):
             lon, lat = west + fx * dlon, south + (1 - fy) * dlat
-            e, n = to_plane.TransformPoint(lat, lon if lon <= 180 else lon - 360)[:2]
-            x, y = round(e / metres - x0), round(-n / metres - y0)
+            x, y = to_scan(lon, lat)
             kal.write(f"[Calibration Point{i}]\r\nLatitude = {lat:.6f}\r\nLongitude = "
-                      f"{(lon + 180) % 360 - 180:.6f}\r\nPixel = ({x}, {y})\r\n")
-    return ring, (lambda lon, lat: tuple(v / metres - o for v, o in zip(
-        (lambda e, n: (e, -n))(*to_plane.TransformPoint(lat, lon)[:2]), (x0, y0))))
-
-
-def crs(text):
-    ref = osr.SpatialReference()
-    ref.SetFromUserInput(text)
-    return ref
-
-
-WGS84 = crs("EPSG:4326")
+                      f"{(lon + 180) % 360 - 180:.6f}\r\nPixel = ({round(x)}, {round(y)})\r\n")
+    return ring, to_scan
 
 
 def tiles(path):
@@ -90,71 +85,58 @@ def tiles(path):
             yield box, gdal.Open("/vsimem/t.jpg").ReadAsArray()
 
 
-def check(folder, sheet, ring, to_scan, plain_tiles, features):
-    name, *_, framed = sheet
+def point(x, y):
+    p = ogr.Geometry(ogr.wkbPoint)
+    p.AddPoint_2D(x, y)
+    return p
+
+
+def check(folder, sheet, ring, to_scan, plain_tiles, feature):
+    name, _, west, south, dlon, dlat, metres, *_, framed = sheet
     faults = []
     lines = open(f"{folder}/{name}.map", encoding="latin-1").read().splitlines()
     mmpxy = [tuple(map(int, l.split(",")[2:4])) for l in lines if l.startswith("MMPXY")]
-    corners = [ring.GetGeometryRef(0).GetPoint_2D(i) for i in (0, 200, 400, 600)]
-    want = corners if framed else None
-    if framed and any(abs(a - b) > 0.5 for p, q in zip(mmpxy, want) for a, b in zip(p, q)):
-        faults.append(f"MMPXY {mmpxy}, frame corners {want}")
-    if not framed and mmpxy[0] != (0, 0):
-        faults.append(f"MMPXY {mmpxy}, but no frame")
-    ds = gdal.Open(f"{folder}/{name}.map")
-    neat = ds.GetMetadataItem("NEATLINE")
-    to_lonlat = gdal.Transformer(ds, None, ["MAX_GCP_ORDER=1", "DST_SRS=EPSG:4326"])
     mmpll = [tuple(map(float, l.split(",")[2:4])) for l in lines if l.startswith("MMPLL")]
+    corners = [ring.GetGeometryRef(0).GetPoint_2D(k) for k in (0, 200, 400, 600)]
+    if framed != all(abs(a - b) <= 0.5 for p, q in zip(mmpxy, corners) for a, b in zip(p, q)):
+        faults.append(f"MMPXY {mmpxy}, frame corners {corners}")
+    ds = gdal.Open(f"{folder}/{name}.map")
+    to_lonlat = gdal.Transformer(ds, None, ["MAX_GCP_ORDER=1", "DST_SRS=EPSG:4326"])
     for (x, y), (lon, lat) in zip(mmpxy, mmpll):
         glon, glat = to_lonlat.TransformPoint(0, x, y)[1][:2]
         if abs((glon - lon + 180) % 360 - 180) > 1e-6 or abs(glat - lat) > 1e-6:
             faults.append(f"MMPLL {lon} {lat}, GDAL {glon} {glat} at {x} {y}")
-    if framed and not neat:
-        faults.append("GDAL reports no NEATLINE")
+    if framed != bool(ds.GetMetadataItem("NEATLINE")):
+        faults.append("GDAL's NEATLINE")
     kmz = list(tiles(f"{folder}/{name}.kmz"))
     if framed and not len(kmz) < plain_tiles:
         faults.append(f"{len(kmz)} tiles with --frame, {plain_tiles} without")
     boundary, collar_dark, map_white = ring.Boundary(), 0, 0
-    for box, pixels in kmz:
+    for box, pixels in kmz:  # the tiles' pixels well inside and outside the frame
         inside = 0
         for j in range(4, pixels.shape[1], 24):
             for i in range(4, pixels.shape[2], 24):
                 lon = box["west"] + (i + 0.5) / pixels.shape[2] * (box["east"] - box["west"])
                 lat = box["north"] - (j + 0.5) / pixels.shape[1] * (box["north"] - box["south"])
-                p = ogr.Geometry(ogr.wkbPoint)
-                p.AddPoint_2D(*to_scan(lon, lat))
-                if boundary.Distance(p) < 4:
-                    continue
+                p = point(*to_scan(lon, lat))
                 white = pixels[:, j, i].min() > 240
-                if ring.Contains(p):
-                    inside += 1
-                    map_white += white
-                elif framed:
+                if boundary.Distance(p) >= 4 and ring.Contains(p):
+                    inside, map_white = inside + 1, map_white + white
+                elif boundary.Distance(p) >= 4 and framed:
                     collar_dark += not white
         if framed and inside == 0:
             faults.append(f"a tile {box} lies wholly in the collar")
     if collar_dark or map_white:
         faults.append(f"{collar_dark} collar pixels not white, {map_white} map pixels white")
-    feature = features.get(name)
     if feature is None or feature.GetField("frame") != framed:
         faults.append("no feature, or its frame is wrong")
     elif framed:
         shape = feature.GetGeometryRef()
-        for k in range(0, 800, 25):
-            lon, lat = ring_lonlat(sheet, k)
-            p = ogr.Geometry(ogr.wkbPoint)
-            p.AddPoint_2D(lon if lon <= 180 or shape.GetGeometryCount() < 2 else lon - 360, lat)
-            if shape.Boundary().Distance(p) > 0.5 * sheet[6] / 111000:
+        for lon, lat in (edge(west, south, dlon, dlat, k) for k in range(0, 800, 25)):
+            p = point(lon if lon <= 180 or shape.GetGeometryCount() < 2 else lon - 360, lat)
+            if shape.Boundary().Distance(p) > 0.5 * metres / 111000:
                 faults.append(f"overview misses the frame at {lon} {lat}")
-    print(f"{name:14} {len(kmz):3} tiles  mmpxy {mmpxy}")
     return [f"{name}: {f}" for f in faults]
-
-
-def ring_lonlat(sheet, k):
-    _, _, west, south, dlon, dlat, *_ = sheet
-    t = (k % 200) / 199
-    return [(west + t * dlon, south + dlat), (west + dlon, south + dlat - t * dlat),
-            (west + dlon - t * dlon, south), (west, south + t * dlat)][k // 200]
 
 
 def main():
@@ -167,22 +149,19 @@ def main():
     subprocess.run([cli, "--complete", "--kmz", "--frame", "--overview", f"{work}/all.geojson", work],
                    check=True, capture_output=True)
     overview = ogr.Open(f"{work}/all.geojson")
-    layer = overview.GetLayer(0)
-    features = {f.GetField("kal"): f for f in layer}
+    features = {f.GetField("kal")[:-4]: f for f in overview.GetLayer(0)}
     faults = [] if len(features) == len(SHEETS) else [f"{len(features)} features"]
-    features = {k[:-4]: f for k, f in features.items()}
-    for f in features.values():
+    for name, f in features.items():
         shape = f.GetGeometryRef()
-        parts = [shape] if shape.GetGeometryType() == ogr.wkbPolygon else list(shape)
-        for part in parts:
+        for part in [shape] if shape.GetGeometryType() == ogr.wkbPolygon else shape:
             ring = part.GetGeometryRef(0).GetPoints()
             area = sum((a[0] - b[0]) * (a[1] + b[1]) for a, b in zip(ring[1:], ring[:-1]))
             if ring[0] != ring[-1] or area >= 0 or not part.IsValid():
-                faults.append(f"{f.GetField('kal')}: ring not closed, counter-clockwise, valid")
+                faults.append(f"{name}: ring not closed, counter-clockwise and valid")
     if features["fiji-50k"].GetGeometryRef().GetGeometryCount() != 2:
         faults.append("fiji-50k: not split at 180")
     for sheet in SHEETS:
-        faults += check(work, sheet, *made[sheet[0]], plain[sheet[0]], features)
+        faults += check(work, sheet, *made[sheet[0]], plain[sheet[0]], features.get(sheet[0]))
     print("\n".join(faults) or "frames found, traced and used as they should be")
     return 1 if faults else 0
 
