@@ -1,11 +1,9 @@
 #!/usr/bin/python3
-"""Sheets with a collar around their printed frame, read back with GDAL and OGR: with --frame
-the border lines are the frame's corners (GDAL's NEATLINE), the KMZ shows the map alone and
-follows the bowing parallels, and the overview holds one counter-clockwise feature per sheet;
-sheets whose points are no confirmed frame keep their image.
-
-    frame_test.py KAL2MAP-CLI WORK-FOLDER
-"""
+# Sheets with a collar around their printed frame, read back with GDAL and OGR: with --frame
+# the border lines are the frame's corners (GDAL's NEATLINE), the KMZ shows the map alone and
+# follows the bowing parallels, and the overview holds one counter-clockwise feature per sheet;
+# sheets whose points are no confirmed frame keep their image.
+#     frame_test.py KAL2MAP-CLI WORK-FOLDER
 import os, shutil, subprocess, sys, zipfile
 import xml.etree.ElementTree as ET
 
@@ -33,16 +31,16 @@ SHEETS = [
 ]
 
 
+# Point k of 800 along the frame, clockwise from its north-west corner.
 def edge(west, south, dlon, dlat, k):
-    """Point k of 800 along the frame, clockwise from its north-west corner."""
     t = (k % 200) / 199
     return [(west + t * dlon, south + dlat), (west + dlon, south + dlat - t * dlat),
             (west + dlon - t * dlon, south), (west, south + t * dlat)][k // 200]
 
 
+# Grey map inside its graticule frame, a 3 px black neatline, a blue collar. Returns the frame
+# in scan pixels and the scan pixel of a (lon, lat).
 def make_sheet(folder, name, plane, west, south, dlon, dlat, metres, line, fractions, _):
-    """Grey map inside its graticule frame, a 3 px black neatline, a blue collar. Returns the
-    frame in scan pixels and the scan pixel of a (lon, lat)."""
     ref = osr.SpatialReference()
     ref.SetFromUserInput(plane)
     to_plane = osr.CoordinateTransformation(WGS84, ref)
@@ -58,8 +56,7 @@ def make_sheet(folder, name, plane, west, south, dlon, dlat, metres, line, fract
     mem.SetGeoTransform((0, 1, 0, 0, 0, 1))
     source = ogr.GetDriverByName("Memory").CreateDataSource("")
     layer = source.CreateLayer("f", WGS84)
-    for band, collar in zip((1, 2, 3), (170, 190, 250)):
-        mem.GetRasterBand(band).Fill(collar)
+    [mem.GetRasterBand(band).Fill(collar) for band, collar in zip((1, 2, 3), (170, 190, 250))]
     for shape, value in ((ring, 200), (ring.Boundary().Buffer(1.5), 0 if line else 200)):
         feature = ogr.Feature(layer.GetLayerDefn())
         feature.SetGeometry(shape)
@@ -86,9 +83,7 @@ def tiles(path):
 
 
 def point(x, y):
-    p = ogr.Geometry(ogr.wkbPoint)
-    p.AddPoint_2D(x, y)
-    return p
+    return ogr.CreateGeometryFromWkt(f"POINT ({x} {y})")
 
 
 def check(folder, sheet, ring, to_scan, plain_tiles, feature):
@@ -102,10 +97,9 @@ def check(folder, sheet, ring, to_scan, plain_tiles, feature):
         faults.append(f"MMPXY {mmpxy}, frame corners {corners}")
     ds = gdal.Open(f"{folder}/{name}.map")
     to_lonlat = gdal.Transformer(ds, None, ["MAX_GCP_ORDER=1", "DST_SRS=EPSG:4326"])
-    for (x, y), (lon, lat) in zip(mmpxy, mmpll):
-        glon, glat = to_lonlat.TransformPoint(0, x, y)[1][:2]
-        if abs((glon - lon + 180) % 360 - 180) > 1e-6 or abs(glat - lat) > 1e-6:
-            faults.append(f"MMPLL {lon} {lat}, GDAL {glon} {glat} at {x} {y}")
+    gdal_ll = [to_lonlat.TransformPoint(0, x, y)[1][:2] for x, y in mmpxy]
+    if max(abs((g - m + 180) % 360 - 180) for p, q in zip(gdal_ll, mmpll) for g, m in zip(p, q)) > 1e-6:
+        faults.append(f"MMPLL {mmpll}, GDAL {gdal_ll}")
     if framed != bool(ds.GetMetadataItem("NEATLINE")):
         faults.append("GDAL's NEATLINE")
     kmz = list(tiles(f"{folder}/{name}.kmz"))
