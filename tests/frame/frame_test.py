@@ -4,7 +4,7 @@
 # follows the bowing parallels, and the overview holds one counter-clockwise feature per sheet;
 # sheets whose points are no confirmed frame keep their image.
 #     frame_test.py KAL2MAP-CLI WORK-FOLDER
-import os, shutil, subprocess, sys, zipfile
+import itertools, os, shutil, subprocess, sys, zipfile
 import xml.etree.ElementTree as ET
 
 import numpy
@@ -41,8 +41,7 @@ def edge(west, south, dlon, dlat, k):
 # Grey map inside its graticule frame, a 3 px black neatline, a blue collar. Returns the frame
 # in scan pixels and the scan pixel of a (lon, lat).
 def make_sheet(folder, name, plane, west, south, dlon, dlat, metres, line, fractions, _):
-    ref = osr.SpatialReference()
-    ref.SetFromUserInput(plane)
+    (ref := osr.SpatialReference()).SetFromUserInput(plane)
     to_plane = osr.CoordinateTransformation(WGS84, ref)
     plane_px = lambda lon, lat: [v / metres * s for v, s in zip(to_plane.TransformPoint(lat, (lon + 180) % 360 - 180)[:2], (1, -1))]
     scan = [plane_px(*edge(west, south, dlon, dlat, k)) for k in range(800)]
@@ -108,28 +107,30 @@ def check(folder, sheet, ring, to_scan, plain_tiles, feature):
     boundary, collar_dark, map_white = ring.Boundary(), 0, 0
     for box, pixels in kmz:  # the tiles' pixels well inside and outside the frame
         inside = 0
-        for j in range(4, pixels.shape[1], 24):
-            for i in range(4, pixels.shape[2], 24):
-                lon = box["west"] + (i + 0.5) / pixels.shape[2] * (box["east"] - box["west"])
-                lat = box["north"] - (j + 0.5) / pixels.shape[1] * (box["north"] - box["south"])
-                p = point(*to_scan(lon, lat))
-                white = pixels[:, j, i].min() > 240
-                if boundary.Distance(p) >= 4 and ring.Contains(p):
-                    inside, map_white = inside + 1, map_white + white
-                elif boundary.Distance(p) >= 4 and framed:
-                    collar_dark += not white
+        for j, i in itertools.product(range(4, pixels.shape[1], 24), range(4, pixels.shape[2], 24)):
+            lon = box["west"] + (i + 0.5) / pixels.shape[2] * (box["east"] - box["west"])
+            lat = box["north"] - (j + 0.5) / pixels.shape[1] * (box["north"] - box["south"])
+            p, white = point(*to_scan(lon, lat)), pixels[:, j, i].min() > 240
+            if boundary.Distance(p) >= 4 and ring.Contains(p):
+                inside, map_white = inside + 1, map_white + white
+            elif boundary.Distance(p) >= 4 and framed:
+                collar_dark += not white
         if framed and inside == 0:
             faults.append(f"a tile {box} lies wholly in the collar")
     if collar_dark or map_white:
         faults.append(f"{collar_dark} collar pixels not white, {map_white} map pixels white")
-    if feature is None or feature.GetField("frame") != framed:
-        faults.append("no feature, or its frame is wrong")
-    elif framed:
-        shape = feature.GetGeometryRef()
-        for lon, lat in (edge(west, south, dlon, dlat, k) for k in range(0, 800, 25)):
-            p = point(lon if lon <= 180 or shape.GetGeometryCount() < 2 else lon - 360, lat)
-            if shape.Boundary().Distance(p) > 0.5 * metres / 111000:
-                faults.append(f"overview misses the frame at {lon} {lat}")
+    shape = feature.GetGeometryRef() if feature else None
+    if shape is None or feature.GetField("frame") != framed:
+        return [f"{name}: no feature, or its frame is wrong"]
+    for part in [shape] if shape.GetGeometryType() == ogr.wkbPolygon else shape:
+        points = part.GetGeometryRef(0).GetPoints()
+        area = sum((a[0] - b[0]) * (a[1] + b[1]) for a, b in zip(points[1:], points[:-1]))
+        if points[0] != points[-1] or area >= 0 or not part.IsValid():
+            faults.append("overview ring not closed, counter-clockwise and valid")
+    for lon, lat in (edge(west, south, dlon, dlat, k) for k in range(0, 800, 25) if framed):
+        p = point(lon if lon <= 180 or shape.GetGeometryCount() < 2 else lon - 360, lat)
+        if shape.Boundary().Distance(p) > 0.5 * metres / 111000:
+            faults.append(f"overview misses the frame at {lon} {lat}")
     return [f"{name}: {f}" for f in faults]
 
 
@@ -145,13 +146,6 @@ def main():
     overview = ogr.Open(f"{work}/all.geojson")
     features = {f.GetField("kal")[:-4]: f for f in overview.GetLayer(0)}
     faults = [] if len(features) == len(SHEETS) else [f"{len(features)} features"]
-    for name, f in features.items():
-        shape = f.GetGeometryRef()
-        for part in [shape] if shape.GetGeometryType() == ogr.wkbPolygon else shape:
-            ring = part.GetGeometryRef(0).GetPoints()
-            area = sum((a[0] - b[0]) * (a[1] + b[1]) for a, b in zip(ring[1:], ring[:-1]))
-            if ring[0] != ring[-1] or area >= 0 or not part.IsValid():
-                faults.append(f"{name}: ring not closed, counter-clockwise and valid")
     if features["fiji-50k"].GetGeometryRef().GetGeometryCount() != 2:
         faults.append("fiji-50k: not split at 180")
     for sheet in SHEETS:
