@@ -53,8 +53,7 @@ def make_sheet(folder, name, plane, west, south, dlon, dlat, metres, line, fract
         "%f %f" % (x - x0, y - y0) for x, y in scan + scan[:1]))
     mem = gdal.GetDriverByName("MEM").Create("", round(max(xs) + margin - x0), round(max(ys) + margin - y0), 3)
     mem.SetGeoTransform((0, 1, 0, 0, 0, 1))
-    source = ogr.GetDriverByName("Memory").CreateDataSource("")
-    layer = source.CreateLayer("f", WGS84)
+    layer = (source := ogr.GetDriverByName("Memory").CreateDataSource("")).CreateLayer("f", WGS84)
     [mem.GetRasterBand(band).Fill(collar) for band, collar in zip((1, 2, 3), (170, 190, 250))]
     for shape, value in ((ring, 200), (ring.Boundary().Buffer(1.5), 0 if line else 200)):
         feature = ogr.Feature(layer.GetLayerDefn())
@@ -81,16 +80,11 @@ def tiles(path):
             yield box, gdal.Open("/vsimem/t.jpg").ReadAsArray()
 
 
-def point(x, y):
-    return ogr.CreateGeometryFromWkt(f"POINT ({x} {y})")
-
-
 def check(folder, sheet, ring, to_scan, plain_tiles, feature):
     name, _, west, south, dlon, dlat, metres, *_, framed = sheet
     faults = []
     lines = open(f"{folder}/{name}.map", encoding="latin-1").read().splitlines()
-    mmpxy = [tuple(map(int, l.split(",")[2:4])) for l in lines if l.startswith("MMPXY")]
-    mmpll = [tuple(map(float, l.split(",")[2:4])) for l in lines if l.startswith("MMPLL")]
+    mmpxy, mmpll = ([tuple(map(float, l.split(",")[2:4])) for l in lines if l.startswith(k)] for k in ("MMPXY", "MMPLL"))
     corners = [ring.GetGeometryRef(0).GetPoint_2D(k) for k in (0, 200, 400, 600)]
     if framed != all(abs(a - b) <= 0.5 for p, q in zip(mmpxy, corners) for a, b in zip(p, q)):
         faults.append(f"MMPXY {mmpxy}, frame corners {corners}")
@@ -110,7 +104,7 @@ def check(folder, sheet, ring, to_scan, plain_tiles, feature):
         for j, i in itertools.product(range(4, pixels.shape[1], 24), range(4, pixels.shape[2], 24)):
             lon = box["west"] + (i + 0.5) / pixels.shape[2] * (box["east"] - box["west"])
             lat = box["north"] - (j + 0.5) / pixels.shape[1] * (box["north"] - box["south"])
-            p, white = point(*to_scan(lon, lat)), pixels[:, j, i].min() > 240
+            p, white = ogr.CreateGeometryFromWkt("POINT (%f %f)" % tuple(to_scan(lon, lat))), pixels[:, j, i].min() > 240
             if boundary.Distance(p) >= 4 and ring.Contains(p):
                 inside, map_white = inside + 1, map_white + white
             elif boundary.Distance(p) >= 4 and framed:
@@ -128,7 +122,8 @@ def check(folder, sheet, ring, to_scan, plain_tiles, feature):
         if points[0] != points[-1] or area >= 0 or not part.IsValid():
             faults.append("overview ring not closed, counter-clockwise and valid")
     for lon, lat in (edge(west, south, dlon, dlat, k) for k in range(0, 800, 25) if framed):
-        p = point(lon if lon <= 180 or shape.GetGeometryCount() < 2 else lon - 360, lat)
+        lon = lon if lon <= 180 or shape.GetGeometryCount() < 2 else lon - 360
+        p = ogr.CreateGeometryFromWkt(f"POINT ({lon} {lat})")
         if shape.Boundary().Distance(p) > 0.5 * metres / 111000:
             faults.append(f"overview misses the frame at {lon} {lat}")
     return [f"{name}: {f}" for f in faults]
