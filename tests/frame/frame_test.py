@@ -62,13 +62,11 @@ def make_sheet(folder, name, plane, west, south, dlon, dlat, metres, line, fract
         gdal.RasterizeLayer(mem, [1, 2, 3], layer, burn_values=[value] * 3)
         layer.DeleteFeature(feature.GetFID())
     gdal.GetDriverByName("PNG").CreateCopy(f"{folder}/{name}.png", mem)
+    points = [(west + fx * dlon, south + (1 - fy) * dlat) for fx, fy in fractions]
     with open(f"{folder}/{name}.kal", "w", newline="") as kal:
-        kal.write(f"[Map]\r\nBitmap = {name}.png\r\n")
-        for i, (fx, fy) in enumerate(fractions, 1):
-            lon, lat = west + fx * dlon, south + (1 - fy) * dlat
-            x, y = to_scan(lon, lat)
-            kal.write(f"[Calibration Point{i}]\r\nLatitude = {lat:.6f}\r\nLongitude = "
-                      f"{(lon + 180) % 360 - 180:.6f}\r\nPixel = ({round(x)}, {round(y)})\r\n")
+        kal.write(f"[Map]\r\nBitmap = {name}.png\r\n" + "".join(
+            f"[Calibration Point{i}]\r\nLatitude = {lat:.6f}\r\nLongitude = {(lon + 180) % 360 - 180:.6f}\r\n"
+            "Pixel = ({}, {})\r\n".format(*map(round, to_scan(lon, lat))) for i, (lon, lat) in enumerate(points, 1)))
     return ring, to_scan
 
 

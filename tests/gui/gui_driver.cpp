@@ -631,21 +631,16 @@ void ConvertExamples(const Program& program, const Form& form, const Folders& fo
   if (!screenshot.empty()) Screenshot(program.window, screenshot);
 }
 
-// Frames change no map without complete maps; the overview goes into the folder shown.
+// The overview goes into the folder shown.
 void ConvertWithOverview(const Program& program, const Form& form, const Folders& folders) {
-  Phase("overview");
-  for (UINT entry : {IDM_FRAME, IDM_OVERVIEW})
-    SendNotifyMessageW(program.window, WM_SYSCOMMAND, entry, 0);
+  SendNotifyMessageW(program.window, WM_SYSCOMMAND, IDM_OVERVIEW, 0);
   Press(form[ui::Command_konv]);
-  ExpectNoBox(AwaitRun(program), "no warning box with frames and an overview");
-  CheckMapsAreGolden(folders);
+  ExpectNoBox(AwaitRun(program), "no warning box with an overview");
   const std::wstring overview = folders.work + L"\\\u00dcbersicht.geojson";
   Check(ReadBytes(overview).find("\"Feature\"") != std::string::npos,
         "the overview is in the folder shown");
   DeleteFileW(overview.c_str());
-  for (UINT entry : {IDM_FRAME, IDM_OVERVIEW})
-    SendNotifyMessageW(program.window, WM_SYSCOMMAND, entry, 0);
-  WaitIdle(program.window);
+  SendNotifyMessageW(program.window, WM_SYSCOMMAND, IDM_OVERVIEW, 0);
 }
 
 void CheckFailureBox(HWND box, const Folders& folders, const std::wstring& protected_map,
