@@ -222,9 +222,16 @@ std::optional<Frame> FindFrame(std::span<const GeoPoint> points, const SheetMode
       points, static_cast<double>(image.width()), static_cast<double>(image.height()));
   if (!corners) return std::nullopt;
   std::optional<Frame> frame = TraceFrame(sheet, *corners);
-  if (!frame || !HoldsPoints(frame->outline, points) || !ShowsNeatline(image, *frame)) {
-    return std::nullopt;
+  if (!frame || !HoldsPoints(frame->outline, points)) return std::nullopt;
+  // A frame within the image is not much longer than its border; a sheet whose curves run far
+  // off it would only cost samples that no line can confirm.
+  double length = 0;
+  for (std::size_t i = 0; i < frame->outline.size(); ++i) {
+    const ScanPoint a = frame->outline[i], b = frame->outline[(i + 1) % frame->outline.size()];
+    length += std::hypot(b[0] - a[0], b[1] - a[1]);
   }
+  const double border = 2.0 * (image.width() + image.height());
+  if (!(length <= 2 * border) || !ShowsNeatline(image, *frame)) return std::nullopt;
   return frame;
 }
 
