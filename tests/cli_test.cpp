@@ -169,10 +169,11 @@ TEST(Cli, HelpAndVersion) {
   TempDir dir;
   Outcome help = RunCli(dir, {"--help"});
   EXPECT_EQ(help.status, 0);
-  EXPECT_EQ(help.out.rfind("Aufruf: kal2map-cli [-r] [--complete] [--kmz [--kmz-tiles N] "
-                           "[--kmz-order N]] [--ext .EXT] [PFAD ...]\n",
-                           0),
-            0u);
+  EXPECT_EQ(
+      help.out.rfind("Aufruf: kal2map-cli [-r] [--complete] [--kmz [--kmz-tiles N] "
+                     "[--kmz-order N]] [--frame] [--overview DATEI] [--ext .EXT] [PFAD ...]\n",
+                     0),
+      0u);
   Outcome version = RunCli(dir, {"--version"});
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.out.rfind("kal2map-cli ", 0), 0u);

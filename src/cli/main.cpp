@@ -72,6 +72,8 @@ int RunCli(const std::vector<std::filesystem::path>& args) {
   state.MakeKmz = options.kmz;
   state.KmzTiles = options.kmz_tiles;
   state.KmzOrder = options.kmz_order;
+  state.FrameMaps = options.frame;
+  state.OverviewPath = options.overview;
   // Only now: until the first map is written, an interrupt has nothing to leave half done.
   CatchInterrupts();
   const RunReport report = ConvertPlan(state, window, plan);

@@ -45,7 +45,7 @@ Options UsageError(std::string message) {
 
 const char* UsageText() {
   return "Aufruf: kal2map-cli [-r] [--complete] [--kmz [--kmz-tiles N] [--kmz-order N]] "
-         "[--ext .EXT] [PFAD ...]";
+         "[--frame] [--overview DATEI] [--ext .EXT] [PFAD ...]";
 }
 
 const char* HelpText() {
@@ -64,6 +64,11 @@ const char* HelpText() {
          "                   nordwärts ausgerichtet in JPEG-Kacheln\n"
          "  --kmz-tiles N    höchstens N Kacheln je Karte (1 bis 500, Vorgabe 100)\n"
          "  --kmz-order N    Zeichenreihenfolge der Kacheln (0 bis 99, Vorgabe 50)\n"
+         "  --frame          Kartenrand abschneiden: liegen vier Punkte auf den Ecken des\n"
+         "                   gedruckten Kartenrahmens und zeigt das Bild ihn als dunkle\n"
+         "                   Linie, geben Kartenrand (--complete) und KMZ nur die Karte\n"
+         "                   innerhalb des Rahmens wieder\n"
+         "  --overview DATEI Übersicht aller Blätter als GeoJSON-Datei schreiben\n"
          "  --ext .EXT       Bild-Endung in der map-Datei ersetzen, z. B. --ext .png\n"
          "  -h, --help       diese Hilfe\n"
          "  --version        Version anzeigen\n"
@@ -104,6 +109,13 @@ Options ParseOptions(const std::vector<std::filesystem::path>& args) {
       options.complete = true;
     } else if (Is(arg, "--kmz")) {
       options.kmz = true;
+    } else if (Is(arg, "--frame")) {
+      options.frame = true;
+    } else if (Is(arg, "--overview")) {
+      if (i + 1 == args.size() || args[i + 1].empty()) {
+        return UsageError("--overview braucht einen Dateinamen, z. B. --overview blaetter.geojson");
+      }
+      options.overview = args[++i];
     } else if (Is(arg, "--kmz-tiles") || Is(arg, "--kmz-order")) {
       const bool tiles = Is(arg, "--kmz-tiles");
       const int low = tiles ? 1 : 0, high = tiles ? 500 : 99;

@@ -15,6 +15,8 @@ struct Options {
   bool kmz = false;                          // a Garmin Custom Map beside each map
   int kmz_tiles = 100;                       // most tiles per KMZ
   int kmz_order = 50;                        // draw order of its tiles
+  bool frame = false;                        // maps and KMZ files within the printed frame
+  std::filesystem::path overview;            // the run's GeoJSON overview; empty: none
   std::vector<std::filesystem::path> paths;  // folders and .kal files, in the order given
   std::string error;                         // German, for kUsageError
 };

@@ -72,8 +72,8 @@ TEST(ParseOptions, HelpAndManualPageNameEveryOption) {
            text.find(" " + word + ",") != std::string::npos ||
            text.find(" " + word + "\n") != std::string::npos;
   };
-  for (const std::string word :
-       {"-r", "--recursive", "--complete", "--kmz", "--ext", "-h", "--help", "--version", "--"}) {
+  for (const std::string word : {"-r", "--recursive", "--complete", "--kmz", "--frame",
+                                 "--overview", "--ext", "-h", "--help", "--version", "--"}) {
     EXPECT_NE(ParseOptions({word, ".png"}).action, Action::kUsageError) << word;
     std::string roff;
     for (char c : word) roff += c == '-' ? "\\-" : std::string(1, c);

@@ -6,10 +6,12 @@
 #include <set>
 
 #include "calibration/kal_scan.h"
+#include "control/frame_job.h"
 #include "control/kal_names.h"
 #include "control/kmz_job.h"
 #include "control/map_batch.h"
 #include "control/map_check.h"
+#include "control/overview_job.h"
 #include "control/run_texts.h"
 #include "mapfile/map_reader.h"
 #include "mapfile/map_writer.h"
@@ -36,9 +38,10 @@ KmzOptions KmzOptionsOf(const State& state) {
 }
 
 // Converts `job` and hands its map, with its KMZ, to `batch`, which reports them. The sheet is
-// fitted once; the border, the check and the KMZ all take that fit.
+// fitted once; the border, the check, the frame, the KMZ and the overview all take that fit.
+// With `overview`, adds the sheet's entry to it.
 void ConvertJob(State& state, const Job& job, ImageFinder& finder, MapBatch& batch,
-                RunReport& report) {
+                RunReport& report, std::vector<OverviewSheet>* overview) {
   ++report.found;
   std::error_code ec;
   const std::filesystem::path* failed = &job.kal;
@@ -50,17 +53,28 @@ void ConvertJob(State& state, const Job& job, ImageFinder& finder, MapBatch& bat
       const std::vector<GeoPoint> points = UsablePoints(map);
       const SheetFit fit = FitSheet(points);
       SheetImage image;
-      if ((state.CompleteMaps || state.MakeKmz) && points.size() >= 2) {
+      if ((state.CompleteMaps || state.MakeKmz || WantsFrames(state)) && points.size() >= 2) {
         image = FindSheetImage(state, job.map, finder);
       }
       MapExtras extras = CompleteAndCheck(state, points, fit, image, job.map);
+      const SheetFrame framed =
+          WantsFrames(state) ? FrameOfSheet(points, fit, image) : SheetFrame{};
+      const Frame* frame = state.FrameMaps && framed.frame ? &*framed.frame : nullptr;
       if (extras.projection) DeclareProjection(map, *extras.projection);
+      if (extras.border && frame) FrameBorder(*extras.border, *frame, *fit.sheet);
       if (extras.border) map += BorderLines(*extras.border);
       std::optional<KmzFile> kmz;
       if (state.MakeKmz) {
-        kmz = MakeKmzFile(fit, image, job.map, KmzOptionsOf(state), extras.warnings);
+        KmzOptions options = KmzOptionsOf(state);
+        if (frame) options.clip = frame->outline;
+        kmz = MakeKmzFile(fit, image, job.map, options, extras.warnings);
+      }
+      if (overview) {
+        overview->push_back(
+            OverviewEntry(state, job, map, points.size(), fit, image, framed, extras.warnings));
       }
       ec = batch.Write(job.kal, job.map, map, std::move(extras.warnings), std::move(kmz));
+      if (ec && overview) overview->pop_back();
     }
   } catch (const std::bad_alloc&) {
     ec = std::make_error_code(std::errc::not_enough_memory);
@@ -155,6 +169,7 @@ RunReport ConvertPlan(State& state, Window& window, const Plan& plan) {
   report.found = plan.found - plan.jobs.size();  // those refused while planning
   report.failures = plan.failures;
   ImageFinder finder;
+  std::vector<OverviewSheet> overview;
   MapBatch batch(window, report, plan.jobs.size());
   for (const Plan::Root& root : plan.roots) {
     if (root.is_folder && root.found == 0 && !report.stopped) {
@@ -165,11 +180,13 @@ RunReport ConvertPlan(State& state, Window& window, const Plan& plan) {
         report.stopped = true;
         break;
       }
-      ConvertJob(state, plan.jobs[i], finder, batch, report);
+      ConvertJob(state, plan.jobs[i], finder, batch, report,
+                 state.OverviewPath.empty() ? nullptr : &overview);
     }
     // Before the next root says anything, so that messages keep the order of the run.
     batch.Commit();
   }
+  if (!state.OverviewPath.empty()) WriteOverview(state, overview, report);
   if (std::string budget = KmzBudgetWarning(report.kmz_tiles); !budget.empty()) {
     report.warnings.push_back({{}, std::move(budget)});
   }

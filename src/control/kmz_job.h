@@ -1,6 +1,7 @@
 // The Garmin Custom Map (KMZ) of one converted sheet, to go beside its map.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <filesystem>
 #include <optional>

@@ -36,7 +36,7 @@ KmzResult MakeKmz(const SheetModel& sheet, ImageRows& source, std::string_view s
                   const KmzOptions& options, const JpegEncoder& encode) {
   KmzResult result;
   const std::optional<TilePlan> plan =
-      PlanTiles(sheet, source.width(), source.height(), options.max_tiles);
+      PlanTiles(sheet, source.width(), source.height(), options.max_tiles, options.clip);
   if (!plan) {
     result.error = MakeError(KmzError::kNoPlace);
     return result;

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 #include "georef/sheet.h"
 #include "image/image.h"
@@ -30,6 +31,8 @@ struct KmzOptions {
   int draw_order = 50;
   int quality = 85;  // JPEG quality of the tiles, lowered for a tile that comes out too large
   std::size_t window_bytes = kWindowBytes;  // the most the scan's rows held at once may take
+  // The part of the scan to show, a polygon in scan pixels; empty: all of it.
+  std::vector<std::array<double, 2>> clip;
 };
 
 struct KmzResult {

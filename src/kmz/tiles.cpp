@@ -19,15 +19,22 @@ constexpr double kMaxGridTiles = 1e6;
 
 // The scan's border in latitude/longitude, longitudes running on across 180 so that it stays
 // one closed ring, and east of -180 (a sheet across 180 reaches past 180, never below -180).
-std::optional<std::vector<LonLat>> Outline(const SheetModel& sheet, double width, double height) {
-  const std::array<std::array<double, 2>, 4> corners{
+// With `clip`, its border instead, each side sampled by its share of the longest side's samples.
+std::optional<std::vector<LonLat>> Outline(const SheetModel& sheet, double width, double height,
+                                           std::span<const std::array<double, 2>> clip) {
+  const std::array<std::array<double, 2>, 4> image{
       {{0, 0}, {width, 0}, {width, height}, {0, height}}};
+  const std::span<const std::array<double, 2>> corners = clip.empty() ? image : clip;
   std::vector<LonLat> ring;
-  for (int side = 0; side < 4; ++side) {
+  for (std::size_t side = 0; side < corners.size(); ++side) {
     const auto& [x0, y0] = corners[side];
-    const auto& [x1, y1] = corners[(side + 1) % 4];
-    for (int i = 0; i < kSideSamples; ++i) {
-      const double t = static_cast<double>(i) / kSideSamples;
+    const auto& [x1, y1] = corners[(side + 1) % corners.size()];
+    const int samples =
+        clip.empty() ? kSideSamples
+                     : static_cast<int>(std::ceil(kSideSamples * std::hypot(x1 - x0, y1 - y0) /
+                                                  std::max(width, height)));
+    for (int i = 0; i < samples; ++i) {
+      const double t = static_cast<double>(i) / samples;
       const double x = x0 + t * (x1 - x0), y = y0 + t * (y1 - y0);
       // About the sheet's middle meridian: a world map runs from -180 to 180, not from 180 on.
       // A sheet in degrees reaching past a pole shows up to the pole, as its border does.
@@ -138,13 +145,18 @@ bool ShowsScan(const std::vector<Point>& outline, const Tile& t) {
   return Inside(outline, {x0, y0});
 }
 
-std::vector<Tile> TilesOf(const TileGrid& grid, const std::vector<LonLat>& ring) {
+std::vector<Point> InGrid(const TileGrid& grid, const std::vector<LonLat>& ring) {
   std::vector<Point> outline;
   for (const LonLat& p : ring) {
     outline.push_back(
         {(p.lon - grid.anchor_lon) / grid.lon_step + static_cast<double>(grid.anchor_x),
          (grid.north - p.lat) / grid.lat_step});
   }
+  return outline;
+}
+
+std::vector<Tile> TilesOf(const TileGrid& grid, const std::vector<LonLat>& ring) {
+  const std::vector<Point> outline = InGrid(grid, ring);
   // Column edges at anchor_x and whole tiles from it either way; the outer columns narrower.
   const std::int64_t first =
       grid.anchor_x % kTileSide == 0 ? 0 : grid.anchor_x % kTileSide - kTileSide;
@@ -189,9 +201,10 @@ double Area(const std::vector<LonLat>& ring) {
 }  // namespace
 
 std::optional<TilePlan> PlanTiles(const SheetModel& sheet, std::uint32_t width,
-                                  std::uint32_t height, int max_tiles) {
+                                  std::uint32_t height, int max_tiles,
+                                  std::span<const std::array<double, 2>> clip) {
   if (width == 0 || height == 0) return std::nullopt;
-  const std::optional<std::vector<LonLat>> ring = Outline(sheet, width, height);
+  const std::optional<std::vector<LonLat>> ring = Outline(sheet, width, height, clip);
   const std::optional<std::array<double, 2>> steps = SourceSteps(sheet, width, height);
   if (!ring || !steps) return std::nullopt;
   const auto [lat_step, lon_step] = *steps;
@@ -213,6 +226,9 @@ std::optional<TilePlan> PlanTiles(const SheetModel& sheet, std::uint32_t width,
   }
   if (plan.tiles.empty()) return std::nullopt;  // a scan too small to cover a pixel's centre
   plan.reduced = plan.scale > 1;
+  if (!clip.empty()) {
+    for (const Point& p : InGrid(plan.grid, *ring)) plan.clip.push_back({p.x, p.y});
+  }
   return plan;
 }
 

@@ -3,8 +3,10 @@
 // each placed by its box alone.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "georef/sheet.h"
@@ -46,11 +48,16 @@ struct TilePlan {
   std::vector<Tile> tiles;  // the ones that show part of the scan, north to south, west to east
   double scale = 1;         // output pixel size over the scan's ground resolution, at least 1
   bool reduced = false;     // scale was raised to keep within the tile budget
+  // The part of the scan the tiles show, in grid pixels, not closed; empty: the whole scan.
+  std::vector<std::array<double, 2>> clip;
 };
 
 // The plan for the scan of `width` x `height` pixels placed by `sheet`, in at most `max_tiles`
-// tiles (at least one). Empty where the scan's border has no place, or encloses a pole.
+// tiles (at least one). With `clip`, a polygon in scan pixels (not closed), the tiles show only
+// the scan within it: those wholly outside are left out, and the budget goes to it alone.
+// Empty where the scan's border (or `clip`) has no place, or encloses a pole.
 std::optional<TilePlan> PlanTiles(const SheetModel& sheet, std::uint32_t width,
-                                  std::uint32_t height, int max_tiles = kDefaultMaxTiles);
+                                  std::uint32_t height, int max_tiles = kDefaultMaxTiles,
+                                  std::span<const std::array<double, 2>> clip = {});
 
 }  // namespace kal2map

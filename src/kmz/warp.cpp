@@ -159,9 +159,22 @@ std::size_t WindowRows(const std::vector<Reach>& reaches, const std::vector<std:
   return static_cast<std::size_t>(most);
 }
 
-void DrawTile(const SheetModel& sheet, const TileGrid& grid, const Tile& tile,
+// The stretches of the grid row through `y` that lie within `clip`, as [from, to) pairs of x.
+std::vector<double> RowWithin(const std::vector<std::array<double, 2>>& clip, double y) {
+  std::vector<double> crossings;
+  for (std::size_t i = 0, j = clip.size() - 1; i < clip.size(); j = i++) {
+    const auto &a = clip[i], &b = clip[j];
+    if ((a[1] > y) != (b[1] > y))
+      crossings.push_back(a[0] + (y - a[1]) / (b[1] - a[1]) * (b[0] - a[0]));
+  }
+  std::ranges::sort(crossings);
+  return crossings;
+}
+
+void DrawTile(const SheetModel& sheet, const TilePlan& plan, const Tile& tile,
               const RowWindow& window, double scan_width, double scan_height, int scale,
               std::vector<std::uint8_t>& rgb) {
+  const TileGrid& grid = plan.grid;
   rgb.assign(std::size_t{3} * tile.width * tile.height, 255);
   const int last = tile.width - 1;
   std::vector<std::optional<std::array<double, 2>>> exact(last / kExactEvery + 2);
@@ -177,7 +190,15 @@ void DrawTile(const SheetModel& sheet, const TileGrid& grid, const Tile& tile,
     std::uint8_t* out = rgb.data() + std::size_t{3} * tile.width * j;
     double top_row = std::numeric_limits<double>::quiet_NaN();
     const std::uint8_t *top = nullptr, *bottom = nullptr;
+    std::vector<double> within;
+    if (!plan.clip.empty()) within = RowWithin(plan.clip, static_cast<double>(tile.y + j) + 0.5);
+    std::size_t stretch = 0;
     for (int i = 0; i <= last; ++i, out += 3) {
+      if (!plan.clip.empty()) {
+        const double x = static_cast<double>(tile.x + i) + 0.5;
+        while (stretch < within.size() && within[stretch] <= x) ++stretch;
+        if (stretch % 2 == 0) continue;  // outside the clip: stays white
+      }
       const std::size_t node = static_cast<std::size_t>(i / kExactEvery);
       const int i0 = column_of(node), i1 = column_of(node + 1);
       std::optional<std::array<double, 2>> at;
@@ -251,7 +272,7 @@ std::error_code WarpTiles(const SheetModel& sheet, const TilePlan& plan, ImageRo
     const RowSpan needed = Rows(reaches[i], scale, window.height());
     window.Release(needed.first);
     if (const std::error_code ec = window.DecodeThrough(needed.last)) return ec;
-    DrawTile(sheet, plan.grid, plan.tiles[i], window, width, height, scale, rgb);
+    DrawTile(sheet, plan, plan.tiles[i], window, width, height, scale, rgb);
     if (const std::error_code ec = sink(plan.tiles[i], rgb.data())) return ec;
   }
   return {};

@@ -67,7 +67,13 @@ void DeclareProjection(std::string& map, const Projection& projection) {
 
 std::string BorderLines(const MapBorder& border) {
   const std::string w = std::to_string(border.width), h = std::to_string(border.height);
-  const std::string corners[4] = {"0,0", w + ",0", w + "," + h, "0," + h};
+  std::string corners[4] = {"0,0", w + ",0", w + "," + h, "0," + h};
+  if (border.frame) {
+    for (std::size_t i = 0; i < 4; ++i) {
+      corners[i] =
+          std::to_string((*border.frame)[i][0]) + "," + std::to_string((*border.frame)[i][1]);
+    }
+  }
   std::string out;
   const auto line = [&out](const std::string& text) { (out += text) += map_format::kLineEnd; };
   line("MM0,Yes");

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,8 +17,10 @@ namespace kal2map {
 struct MapBorder {
   std::int64_t width = 0;  // image size in pixels
   std::int64_t height = 0;
-  // Longitude and latitude at the corners (0,0), (W,0), (W,H), (0,H), in decimal degrees.
+  // Longitude and latitude at the corners (0,0), (W,0), (W,H), (0,H), in decimal degrees; or
+  // at the printed frame's corners, in the same order, when `frame` holds their pixels.
   std::array<std::array<double, 2>, 4> corners{};
+  std::optional<std::array<std::array<std::int64_t, 2>, 4>> frame;
   double metres_per_pixel = 0;
 };
 

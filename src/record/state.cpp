@@ -10,6 +10,8 @@ std::filesystem::path WithTrailingSeparator(const std::filesystem::path& folder)
 void InitState(State& state, const std::filesystem::path& program_folder) {
   state.ShowExtChoice = false;
   state.CompleteMaps = false;
+  state.FrameMaps = false;
+  state.OverviewPath.clear();
   state.PointCount = 0;
   state.BitmapName.clear();
   state.BitmapExt.clear();

@@ -39,6 +39,11 @@ struct State {
   bool MakeKmz = false;
   int KmzTiles = 100;
   int KmzOrder = 50;
+  // Whether complete maps and KMZ files show only the sheet within its printed frame, where the
+  // points and the scan confirm one.
+  bool FrameMaps = false;
+  // Where the run's overview of all its sheets goes (GeoJSON); empty: none.
+  std::filesystem::path OverviewPath;
 };
 
 // Resets the record for a new process. `program_folder` is where the program runs from; a

@@ -18,10 +18,14 @@ inline constexpr std::string_view kCaption = "Tivara.kal  -->  Ozi.map   (by Vem
 // The system menu entry that shows and hides the image-extension choice.
 inline constexpr std::string_view kExtChoiceMenuText = "Bitmap-Endung \xC3\xA4ndern...";
 
-// System menu entries: the folder dialog, and the two choices that are off at start.
+// System menu entries: the folder dialog, and the choices that are off at start.
 inline constexpr std::string_view kChooseFolderMenuText = "Ordner w\xC3\xA4hlen...";
 inline constexpr std::string_view kSubfoldersMenuText = "Unterordner einbeziehen";
 inline constexpr std::string_view kKmzMenuText = "Garmin-Karten (KMZ) erstellen";
+inline constexpr std::string_view kFrameMenuText = "Kartenrand abschneiden";
+inline constexpr std::string_view kOverviewMenuText =
+    "\xC3\x9C"
+    "bersicht aller Bl\xC3\xA4tter (GeoJSON)";
 inline constexpr std::string_view kCompleteMapsMenuText =
     "Vollst\xC3\xA4ndige map-Dateien (Kartenrand, Bildgr\xC3\xB6\xC3\x9F"
     "e)";

@@ -35,7 +35,8 @@ constexpr UINT_PTR kProgressTimer = 1;
 constexpr UINT kProgressMilliseconds = 100;
 // The system menu entries that change the record; disabled during a run.
 constexpr UINT kRecordMenuEntries[] = {IDM_CHOOSE_FOLDER, IDM_SUBFOLDERS, IDM_COMPLETE_MAPS,
-                                       IDM_KMZ, IDM_EXT_CHOICE};
+                                       IDM_KMZ,           IDM_FRAME,      IDM_OVERVIEW,
+                                       IDM_EXT_CHOICE};
 
 DWORD StyleFor(Control control) {
   constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
@@ -241,6 +242,12 @@ bool MainWindow::OnSysCommand(UINT command) {
     case IDM_KMZ:
       Kmz_Click();
       return true;
+    case IDM_FRAME:
+      Frame_Click();
+      return true;
+    case IDM_OVERVIEW:
+      Overview_Click();
+      return true;
   }
   return false;
 }
@@ -286,6 +293,8 @@ void MainWindow::Form_Load() {
   AppendMenuW(system_menu, MF_STRING, IDM_SUBFOLDERS, ToWide(kSubfoldersMenuText).c_str());
   AppendMenuW(system_menu, MF_STRING, IDM_COMPLETE_MAPS, ToWide(kCompleteMapsMenuText).c_str());
   AppendMenuW(system_menu, MF_STRING, IDM_KMZ, ToWide(kKmzMenuText).c_str());
+  AppendMenuW(system_menu, MF_STRING, IDM_FRAME, ToWide(kFrameMenuText).c_str());
+  AppendMenuW(system_menu, MF_STRING, IDM_OVERVIEW, ToWide(kOverviewMenuText).c_str());
   AppendMenuW(system_menu, MF_STRING, IDM_EXT_CHOICE, ToWide(kExtChoiceMenuText).c_str());
   choice_ = {{state_.WorkFolder, true}};
   DragAcceptFiles(window_, TRUE);
@@ -331,6 +340,13 @@ void MainWindow::Command_konv_Click() {
   SetMessageLine(std::string(kSearchingText));
   // The run converts with its own copy of the record and speaks only through `progress`, so
   // that nothing the window does meanwhile can reach into it.
+  // The overview goes into the folder shown: the first one chosen, or the first file's.
+  const ChosenPath& first = choice_.front();
+  state_.OverviewPath.clear();
+  if (overview_) {
+    state_.OverviewPath = (first.is_folder ? first.path : first.path.parent_path()) /
+                          std::filesystem::path(u8"\u00DCbersicht.geojson");
+  }
   auto work = [state = state_, &progress = *progress_, choice = choice_, subfolders = subfolders_,
                window = window_]() mutable {
     RunReport report;
@@ -397,6 +413,20 @@ void MainWindow::Kmz_Click() {
   state_.MakeKmz = !state_.MakeKmz;
   CheckMenuItem(GetSystemMenu(window_, FALSE), IDM_KMZ,
                 MF_BYCOMMAND | (state_.MakeKmz ? MF_CHECKED : MF_UNCHECKED));
+}
+
+void MainWindow::Frame_Click() {
+  if (running()) return;
+  state_.FrameMaps = !state_.FrameMaps;
+  CheckMenuItem(GetSystemMenu(window_, FALSE), IDM_FRAME,
+                MF_BYCOMMAND | (state_.FrameMaps ? MF_CHECKED : MF_UNCHECKED));
+}
+
+void MainWindow::Overview_Click() {
+  if (running()) return;
+  overview_ = !overview_;
+  CheckMenuItem(GetSystemMenu(window_, FALSE), IDM_OVERVIEW,
+                MF_BYCOMMAND | (overview_ ? MF_CHECKED : MF_UNCHECKED));
 }
 
 void MainWindow::Progress_Timer() {

@@ -64,6 +64,8 @@ class MainWindow final : public Window {
   void Subfolders_Click();
   void CompleteMaps_Click();
   void Kmz_Click();
+  void Frame_Click();
+  void Overview_Click();
   void Progress_Timer();
   void Run_Finished();
 
@@ -101,6 +103,7 @@ class MainWindow final : public Window {
   // What "Konvertieren" converts: the program's folder until the user chooses.
   std::vector<ChosenPath> choice_;
   bool subfolders_ = false;
+  bool overview_ = false;  // an overview of all sheets in the folder shown
   // Non-null from "Konvertieren" until the run's outcome is shown; then the worker is joined.
   std::unique_ptr<RunProgress> progress_;
   std::thread worker_;

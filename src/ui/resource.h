@@ -4,10 +4,12 @@
 #define IDI_KAL2MAP 1
 
 // Command ids of the system menu entries: the image-extension choice, the folder dialog,
-// subfolders and complete maps. System menu ids must lie below 0xF000 with the low four bits
-// clear, as the system uses those bits itself.
+// subfolders, complete maps, KMZ files, frames and the overview. System menu ids must lie below
+// 0xF000 with the low four bits clear, as the system uses those bits itself.
 #define IDM_EXT_CHOICE 0x0010
 #define IDM_CHOOSE_FOLDER 0x0020
 #define IDM_SUBFOLDERS 0x0030
 #define IDM_COMPLETE_MAPS 0x0040
 #define IDM_KMZ 0x0050
+#define IDM_FRAME 0x0060
+#define IDM_OVERVIEW 0x0070

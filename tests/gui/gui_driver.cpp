@@ -631,6 +631,18 @@ void ConvertExamples(const Program& program, const Form& form, const Folders& fo
   if (!screenshot.empty()) Screenshot(program.window, screenshot);
 }
 
+// The overview goes into the folder shown.
+void ConvertWithOverview(const Program& program, const Form& form, const Folders& folders) {
+  SendNotifyMessageW(program.window, WM_SYSCOMMAND, IDM_OVERVIEW, 0);
+  Press(form[ui::Command_konv]);
+  ExpectNoBox(AwaitRun(program), "no warning box with an overview");
+  const std::wstring overview = folders.work + L"\\\u00dcbersicht.geojson";
+  Check(ReadBytes(overview).find("\"Feature\"") != std::string::npos,
+        "the overview is in the folder shown");
+  DeleteFileW(overview.c_str());
+  SendNotifyMessageW(program.window, WM_SYSCOMMAND, IDM_OVERVIEW, 0);
+}
+
 void CheckFailureBox(HWND box, const Folders& folders, const std::wstring& protected_map,
                      const std::wstring& locked_kal) {
   Check(box != nullptr, "a warning box lists the failed files");
@@ -1227,6 +1239,7 @@ int Run(const std::wstring& exe_source, const Folders& source, const std::wstrin
   const Form form = ReadForm(program);
   CheckFirstDisplay(program, form, folders);
   ConvertExamples(program, form, folders, screenshot);
+  ConvertWithOverview(program, form, folders);
   ConvertWithFailures(program, form, folders);
   ConvertByKeyboard(program, form, folders);
   ChooseExtension(program, form, folders);
