@@ -82,8 +82,7 @@ TEST(ConvertAllWin32, FolderAndFileNamesOutsideTheCodePage) {
   EXPECT_EQ(window.messages.back(), expected);
 }
 
-// The same folder by its long name, its 8.3 short name and as a network path: one job, no
-// failure.
+// The same folder by its long name and its 8.3 short name: one job, no failure.
 TEST(ConvertAllWin32, AFolderReachedByOtherNamesIsPlannedOnce) {
   TempDir dir;
   const std::filesystem::path folder = dir / "Karten des Sommers";
