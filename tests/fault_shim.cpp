@@ -3,12 +3,13 @@
 //   create:TEXT  creating a file whose path contains TEXT fails with EACCES
 //   full:TEXT    a file created with TEXT in its path takes 1000 bytes, then the disk is full
 //   vanish:PATH  PATH is deleted when the program closes its first folder listing
-//   fsync:EIO, fsync-folder:EIO, fsync-folder:EINVAL, syncfs:EIO, writeout:EIO   flushing any
-//                file (folder, file system) fails so; writeout: sync_file_range's wait for it
+//   fsync:EIO, fsync-folder:EIO, fsync-folder:EINVAL, syncfs:EIO   flushing any file (folder,
+//                file system) fails so
 //   log:FILE     appends "write" (to a file the program opened), "fsync", "fsync folder",
-//                "syncfs", "writeout" (sync_file_range, "writeout wait" when it waits) and
-//                "rename TO" to FILE for each such call, in order
-//   log-ext4:FILE, log-fuse:FILE   the same, and fstatfs says the file system is ext4 or FUSE
+//                "syncfs", "writeout" ("writeout wait": sync_file_range, waiting) and "rename TO"
+//                to FILE for each such call, in order
+// With log and fsync, fstatfs says every file system is ext4, so that a batch is flushed alike
+// wherever the test runs.
 //   slow:TEXT    opening a file whose path contains TEXT takes 20 ms longer, for long runs
 //   interrupt:TEXT   opening a file whose path contains TEXT raises SIGINT, as Ctrl+C would
 #include <dirent.h>
@@ -66,10 +67,9 @@ Fn Next(const char* name) {
 }
 
 void Log(const char* call, const char* path = nullptr) {
-  static int log = Is("log") || Is("log-ext4") || Is("log-fuse")
-                       ? Next<int (*)(const char*, int, ...)>("open")(
-                             TheFault().text, O_WRONLY | O_CREAT | O_APPEND, 0644)
-                       : -1;
+  static int log = Is("log") ? Next<int (*)(const char*, int, ...)>("open")(
+                                   TheFault().text, O_WRONLY | O_CREAT | O_APPEND, 0644)
+                             : -1;
   static auto real_write = Next<ssize_t (*)(int, const void*, size_t)>("write");
   char line[4096];
   const int n =
@@ -98,13 +98,6 @@ bool RefuseCreate(const char* path, int flags) {
     return true;
   }
   return false;
-}
-
-// The type fstatfs reports: the batch's way of flushing depends on it. A failing writeout needs
-// a file system where files are written out.
-long FileSystemType(long real) {
-  if (Is("log-ext4") || Is("writeout")) return 0xEF53;
-  return Is("log-fuse") ? 0x65735546 : real;
 }
 
 mode_t ModeArg(int flags, va_list args) {
@@ -202,26 +195,14 @@ int syncfs(int fd) {
 
 int sync_file_range(int fd, off64_t offset, off64_t size, unsigned flags) {
   static auto real = Next<int (*)(int, off64_t, off64_t, unsigned)>("sync_file_range");
-  const bool waits = flags & SYNC_FILE_RANGE_WAIT_AFTER;
-  Log(waits ? "writeout wait" : "writeout");
-  if (waits && Is("writeout")) {
-    errno = EIO;
-    return -1;
-  }
+  Log(flags & SYNC_FILE_RANGE_WAIT_AFTER ? "writeout wait" : "writeout");
   return real(fd, offset, size, flags);
 }
 
 int fstatfs(int fd, struct statfs* fs) {
   static auto real = Next<int (*)(int, struct statfs*)>("fstatfs");
   const int result = real(fd, fs);
-  if (result == 0) fs->f_type = FileSystemType(fs->f_type);
-  return result;
-}
-
-int fstatfs64(int fd, struct statfs64* fs) {
-  static auto real = Next<int (*)(int, struct statfs64*)>("fstatfs64");
-  const int result = real(fd, fs);
-  if (result == 0) fs->f_type = FileSystemType(fs->f_type);
+  if (result == 0 && (Is("log") || Is("fsync"))) fs->f_type = 0xEF53;
   return result;
 }
 

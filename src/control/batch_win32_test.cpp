@@ -2,8 +2,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <string>
-
 #include "control/batch.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -80,23 +78,6 @@ TEST(ConvertAllWin32, FolderAndFileNamesOutsideTheCodePage) {
   ASSERT_FALSE(window.messages.empty());
   const std::string expected = PathText(dir.path()) + "\\Карты\\Κάρτα.map wurde erstellt.";
   EXPECT_EQ(window.messages.back(), expected);
-}
-
-// The same folder by its long name and its 8.3 short name: one job, no failure.
-TEST(ConvertAllWin32, AFolderReachedByOtherNamesIsPlannedOnce) {
-  TempDir dir;
-  const std::filesystem::path folder = dir / "Karten des Sommers";
-  std::filesystem::create_directory(folder);
-  WriteFile(folder / "a.kal", kKal);
-  std::wstring short_name(32768, L'\0');
-  short_name.resize(::GetShortPathNameW(folder.c_str(), short_name.data(), 32768));
-  if (short_name.empty() || short_name == folder.native()) GTEST_SKIP() << "no short names";
-  Plan plan;
-  for (const auto& root : {folder, std::filesystem::path(short_name)}) {
-    PlanFolder(plan, root, false);
-  }
-  EXPECT_EQ(plan.jobs.size(), 1u);
-  EXPECT_TRUE(plan.failures.empty());
 }
 
 }  // namespace
