@@ -271,16 +271,18 @@ TEST(Faults, AFailedFileIsNamedAndTheOthersConverted) {
   }
 }
 
-// The log of one batch: a new map is renamed at once; replaced ones are all written and written
-// out, waited for, the last one flushed whole, renamed, and then their folder is flushed.
+// The log of one batch: a new map is renamed at once; replaced ones are all written, sent to the
+// disk together, waited for, the last one flushed whole, renamed, and then their folder is
+// flushed.
 std::string BatchLog(const std::vector<std::string>& maps, bool replaced) {
-  std::string writes, waits, renames;
+  std::string writes, sends, waits, renames;
   for (const std::string& map : maps) {
-    writes += replaced ? "write\nwriteout\n" : "write\nrename " + map + "\n";
+    writes += replaced ? "write\n" : "write\nrename " + map + "\n";
+    sends += "writeout\n";
     if (!renames.empty()) waits += "writeout wait\n";
     renames += "rename " + map + "\n";
   }
-  return replaced ? writes + waits + "fsync\n" + renames + "fsync folder\n" : writes;
+  return replaced ? writes + sends + waits + "fsync\n" + renames + "fsync folder\n" : writes;
 }
 
 TEST(Faults, ReplacedMapsAreFlushedInBatchesBeforeTheirRenames) {

@@ -45,15 +45,13 @@ std::filesystem::path TemporaryNameFor(const std::filesystem::path& path) {
   return path.parent_path() / name;
 }
 
-// Starts writing a replacing file's bytes to the disk, to be waited for by the batch's flush,
-// and keeps `fd` open for it in `handle`; where a file system would not make that last, the
-// file is flushed whole at once.
-std::error_code StartFlush(int fd, std::intptr_t& handle) {
+// Keeps a replacing file open in `handle` for the batch's flush; where a file system would not
+// make that flush last, the file is flushed whole at once instead.
+std::error_code FlushLaterOrNow(int fd, std::intptr_t& handle) {
 #ifdef __linux__
   struct statfs fs;
   if (::fstatfs(fd, &fs) == 0 &&
-      FlushMethodForType(static_cast<std::uint64_t>(fs.f_type)) == FlushMethod::kWriteOutThenOne &&
-      ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE) == 0) {
+      FlushMethodForType(static_cast<std::uint64_t>(fs.f_type)) == FlushMethod::kWriteOutThenOne) {
     handle = fd;
     return {};
   }
@@ -215,18 +213,24 @@ std::error_code FileReplacer::WriteTemporary(Pending& file, std::string_view con
   if (!ec && keep_mode && ::fchmod(fd, mode) != 0) ec = LastError();
   // Unflushed, the rename may reach the disk before the bytes, and a power cut leaves an empty
   // file where the old one was.
-  if (!ec && keep_mode) ec = StartFlush(fd, file.handle);
+  if (!ec && keep_mode) ec = FlushLaterOrNow(fd, file.handle);
   if (ec) file.handle = -1;
   if (file.handle < 0 && ::close(fd) != 0 && !ec) ec = LastError();
   return ec;
 }
 
-// The files whose bytes are on their way are waited for, and the last one is flushed whole:
-// that commits the journal, which by then holds every file's size, and empties the disk's
-// cache. Other programs' data on the same disk is not waited for.
+// Every file's bytes are sent off at once, so that the disk gets them together, then waited
+// for; the last file is flushed whole: that commits the journal, which by then holds every
+// file's size, and empties the disk's cache. Other programs' data is not waited for.
 std::error_code FileReplacer::FlushBatch(bool) {
   std::error_code ec;
 #ifdef __linux__
+  for (const Pending& file : pending_) {
+    if (file.handle >= 0 && !ec &&
+        ::sync_file_range(static_cast<int>(file.handle), 0, 0, SYNC_FILE_RANGE_WRITE) != 0) {
+      ec = LastError();
+    }
+  }
   const auto last = std::find_if(pending_.rbegin(), pending_.rend(),
                                  [](const Pending& p) { return p.handle >= 0; });
   for (Pending& file : pending_) {
