@@ -133,7 +133,7 @@ class FileReplacer {
   struct Pending {
     std::filesystem::path target, temp;
     bool replacing = false;     // an old file is there, which a power cut must not take
-    std::intptr_t handle = -1;  // kept open while its bytes are on their way to the disk
+    std::intptr_t handle = -1;  // kept open for the batch's flush, where it writes the file out
   };
   // What differs between systems: writing a temporary file (`file.temp` is set once it
   // exists), flushing the batch's files (which closes the handles kept for it), moving one,
