@@ -6,13 +6,17 @@
 //   fsync:EIO, fsync-folder:EIO, fsync-folder:EINVAL, syncfs:EIO   flushing any file (folder,
 //                file system) fails so
 //   log:FILE     appends "write" (to a file the program opened), "fsync", "fsync folder",
-//                "syncfs" and "rename TO" to FILE for each such call, in order
+//                "syncfs", "writeout" ("writeout wait": sync_file_range, waiting) and "rename TO"
+//                to FILE for each such call, in order
+// With log and fsync, fstatfs says every file system is ext4, so that a batch is flushed alike
+// wherever the test runs.
 //   slow:TEXT    opening a file whose path contains TEXT takes 20 ms longer, for long runs
 //   interrupt:TEXT   opening a file whose path contains TEXT raises SIGINT, as Ctrl+C would
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -187,6 +191,19 @@ int syncfs(int fd) {
     return -1;
   }
   return real(fd);
+}
+
+int sync_file_range(int fd, off64_t offset, off64_t size, unsigned flags) {
+  static auto real = Next<int (*)(int, off64_t, off64_t, unsigned)>("sync_file_range");
+  Log(flags & SYNC_FILE_RANGE_WAIT_AFTER ? "writeout wait" : "writeout");
+  return real(fd, offset, size, flags);
+}
+
+int fstatfs(int fd, struct statfs* fs) {
+  static auto real = Next<int (*)(int, struct statfs*)>("fstatfs");
+  const int result = real(fd, fs);
+  if (result == 0 && (Is("log") || Is("fsync"))) fs->f_type = 0xEF53;
+  return result;
 }
 
 int rename(const char* from, const char* to) {

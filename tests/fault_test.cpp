@@ -214,7 +214,7 @@ const FolderFault kFolderFaults[] = {
     // rio's new map waits in muenchen's batch, and fails with it.
     {"flushing the batch fails",
      [](const fs::path& d) { WriteFile(d / "muenchen.map", "old map\r\n"); },
-     "syncfs:EIO",
+     "fsync:EIO",
      1,
      "./alpen.map wurde erstellt.\n",
      "kal2map-cli: ./muenchen.map: Ein-/Ausgabefehler\nkal2map-cli: ./rio.map: "
@@ -271,15 +271,18 @@ TEST(Faults, AFailedFileIsNamedAndTheOthersConverted) {
   }
 }
 
-// The log of one batch: a new map is renamed at once; replaced ones are all written, flushed by
-// one call, renamed, and then their folder is flushed.
+// The log of one batch: a new map is renamed at once; replaced ones are all written, sent to the
+// disk together, waited for, the last one flushed whole, renamed, and then their folder is
+// flushed.
 std::string BatchLog(const std::vector<std::string>& maps, bool replaced) {
-  std::string writes, renames;
+  std::string writes, sends, waits, renames;
   for (const std::string& map : maps) {
     writes += replaced ? "write\n" : "write\nrename " + map + "\n";
+    sends += "writeout\n";
+    if (!renames.empty()) waits += "writeout wait\n";
     renames += "rename " + map + "\n";
   }
-  return replaced ? writes + "syncfs\n" + renames + "fsync folder\n" : writes;
+  return replaced ? writes + sends + waits + "fsync\n" + renames + "fsync folder\n" : writes;
 }
 
 TEST(Faults, ReplacedMapsAreFlushedInBatchesBeforeTheirRenames) {
@@ -293,6 +296,9 @@ TEST(Faults, ReplacedMapsAreFlushedInBatchesBeforeTheirRenames) {
   }
   const std::vector<std::string> full(sub.begin(), sub.begin() + 256),
       rest(sub.begin() + 256, sub.end());
+  // Another program's files waiting to be written are not waited for: rio.kal's run flushes
+  // rio.map alone.
+  for (int i = 0; i < 2000; ++i) WriteFile(logs / ("foreign" + std::to_string(i)), "x");
   const std::pair<std::vector<std::string>, std::string> runs[] = {
       {{"."}, BatchLog(top, false)},
       {{"."}, BatchLog(top, true)},

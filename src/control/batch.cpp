@@ -82,21 +82,33 @@ void ConvertJob(State& state, const Job& job, ImageFinder& finder, MapBatch& bat
   if (ec) batch.Fail(job.map, {*failed, ec});
 }
 
-// The name the file system knows `path` by, whatever way the user reached it.
-std::filesystem::path Identity(const std::filesystem::path& path) {
+// `path` absolute and normal, for files the file system cannot tell.
+std::filesystem::path NormalPath(const std::filesystem::path& path) {
   std::error_code ec;
   const std::filesystem::path full = std::filesystem::absolute(path, ec);
   return (ec ? path : full).lexically_normal();
 }
 
-// Adds one job, unless the run already converts this calibration file (reached again through
-// another root, which is no fault) or another one makes its map.
+Plan::FileKey KalKey(const std::filesystem::path& kal) {
+  if (std::optional<FileIdentity> id = IdentifyFile(kal)) return {id, {}};
+  return {std::nullopt, NormalPath(kal)};
+}
+
+Plan::FileKey MapKey(const std::filesystem::path& map, const std::optional<FileIdentity>& folder) {
+  if (folder) return {folder, map.filename()};
+  return {std::nullopt, NormalPath(map)};
+}
+
+// Adds one job, unless the run already converts this calibration file into this map (reached
+// again through another root, which is no fault) or another one makes its map. `folder` is
+// the identity of the map's folder.
 void AddJob(Plan& plan, Plan::Root& root, const std::filesystem::path& kal,
-            const std::filesystem::path& map) {
+            const std::filesystem::path& map, const std::optional<FileIdentity>& folder) {
   ++root.found;
-  if (!plan.planned_kals.insert(Identity(kal)).second) return;
+  Plan::FileKey map_key = MapKey(map, folder);
+  if (!plan.planned_jobs.emplace(KalKey(kal), map_key).second) return;
   ++plan.found;
-  if (!plan.taken_maps.insert(Identity(map)).second) {
+  if (!plan.taken_maps.insert(std::move(map_key)).second) {
     plan.failures.push_back({kal, MakeError(BatchError::kMapNameTaken)});
     return;
   }
@@ -106,7 +118,7 @@ void AddJob(Plan& plan, Plan::Root& root, const std::filesystem::path& kal,
 // A folder named twice that cannot be listed is one failure.
 void AddFolderFailure(Plan& plan, const std::filesystem::path& folder, std::error_code ec) {
   const auto known = std::find_if(plan.failures.begin(), plan.failures.end(), [&](auto& f) {
-    return f.error == ec && Identity(f.path) == Identity(folder);
+    return f.error == ec && NormalPath(f.path) == NormalPath(folder);
   });
   if (known == plan.failures.end()) plan.failures.push_back({folder, ec});
 }
@@ -117,8 +129,10 @@ void PlanOneFolder(Plan& plan, Plan::Root& root, const std::filesystem::path& fo
   std::error_code ec;
   const FolderListing listing = ListFolder(folder, IsKalName, ec);
   if (ec) AddFolderFailure(plan, folder, ec);
+  const std::optional<FileIdentity> identity =
+      listing.files.empty() ? std::nullopt : IdentifyFile(folder);
   for (const auto& name : listing.files) {
-    AddJob(plan, root, folder / name, folder / MapNameFor(name));
+    AddJob(plan, root, folder / name, folder / MapNameFor(name), identity);
   }
   if (pending == nullptr) return;
   // Reversed onto a stack, so that subfolders are visited in name order.
@@ -159,7 +173,8 @@ void PlanFolder(Plan& plan, const std::filesystem::path& folder, bool recursive)
 
 void PlanFile(Plan& plan, const std::filesystem::path& kal_path) {
   Plan::Root root{kal_path, false, plan.jobs.size(), 0, 0};
-  AddJob(plan, root, kal_path, kal_path.parent_path() / MapNameFor(kal_path.filename()));
+  AddJob(plan, root, kal_path, kal_path.parent_path() / MapNameFor(kal_path.filename()),
+         IdentifyFile(kal_path.parent_path()));
   root.job_count = plan.jobs.size() - root.first_job;
   plan.roots.push_back(std::move(root));
 }

@@ -2,9 +2,11 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <set>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "control/window.h"
@@ -61,10 +63,26 @@ struct Plan {
   // already makes: the second would silently replace a map just reported as created.
   std::vector<FileFailure> failures;
   std::size_t found = 0;  // calibration files seen once each, those that failed here included
-  // Absolute and normal, compared as the file system tells names apart: on Windows "a.map"
-  // and "A.map" are one.
-  std::set<std::filesystem::path, FileNameLess> planned_kals;
-  std::set<std::filesystem::path, FileNameLess> taken_maps;
+  // A file as the run tells files apart: by what the file system knows it as, `id`, whatever
+  // name reached it; a map, which may not exist yet, by its folder's `id` and its own `name`.
+  // Where the file system tells nothing, by the absolute, normal path alone. Names compare as
+  // the file system tells them apart: on Windows "a.map" and "A.map" are one.
+  struct FileKey {
+    std::optional<FileIdentity> id;
+    std::filesystem::path name;
+  };
+  struct KeyLess {
+    bool operator()(const FileKey& a, const FileKey& b) const {
+      return a.id != b.id ? a.id < b.id : FileNameLess{}(a.name, b.name);
+    }
+    bool operator()(const std::pair<FileKey, FileKey>& a,
+                    const std::pair<FileKey, FileKey>& b) const {
+      return (*this)(a.first, b.first) ||
+             (!(*this)(b.first, a.first) && (*this)(a.second, b.second));
+    }
+  };
+  std::set<std::pair<FileKey, FileKey>, KeyLess> planned_jobs;  // calibration file, map
+  std::set<FileKey, KeyLess> taken_maps;
 };
 
 // Adds the calibration files of `folder` in name order, then with `recursive` those of each
@@ -73,7 +91,8 @@ struct Plan {
 void PlanFolder(Plan& plan, const std::filesystem::path& folder, bool recursive);
 
 // Adds one calibration file; its map goes beside it. A calibration file the plan already
-// holds, through any root, is left where it was first planned and is no failure.
+// holds for the same map, through any root or name (a link, a bind mount, a subst drive, a
+// short name, a network path), is left where it was first planned and is no failure.
 void PlanFile(Plan& plan, const std::filesystem::path& kal_path);
 
 // Converts the plan's jobs in order, their maps replaced in batches (see FileReplacer), and

@@ -186,5 +186,24 @@ TEST_F(BatchTest, TheSameMapFromTwoRootsIsMadeOnce) {
             std::vector<std::string>{PathText(dir / "a.map") + " wurde erstellt."});
 }
 
+// The same folder under another name (a link; on Windows its 8.3 short name): each file once.
+TEST_F(BatchTest, AFolderReachedUnderAnotherNameIsConvertedOnce) {
+  WriteFile(dir / "a.kal", kKarte);
+#ifdef _WIN32
+  std::wstring other(32768, L'\0');
+  other.resize(::GetShortPathNameW(dir.path().c_str(), other.data(), 32768));
+  if (other.empty() || other == dir.path().native()) GTEST_SKIP() << "no short names here";
+#else
+  const std::filesystem::path other = dir / "link";
+  std::filesystem::create_directory_symlink(dir.path(), other);
+#endif
+  Plan plan;
+  PlanFolder(plan, dir.path(), false);
+  PlanFolder(plan, other, false);
+  RunReport report = ConvertPlan(state, window, plan);
+  EXPECT_TRUE(report.ok());
+  EXPECT_EQ(report.written, 1u);
+}
+
 }  // namespace
 }  // namespace kal2map

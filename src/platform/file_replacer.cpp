@@ -54,7 +54,7 @@ FileReplacer::Outcome FileReplacer::Commit() {
 }
 
 void FileReplacer::Abandon() {
-  ReleaseFlushHandle();
+  ReleaseHandles();
   for (const Pending& file : pending_) RemoveTemporary(file);
   pending_.clear();
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string_view>
 #include <system_error>
 #include <vector>
@@ -38,6 +39,18 @@ struct FileNameLess {
   }
 };
 
+// What the file system knows a file or folder by, whatever name reached it (a link, a bind
+// mount, a subst drive, a short name, a network path): device and inode on POSIX, volume serial
+// number and file index on Windows.
+struct FileIdentity {
+  std::uint64_t volume = 0;
+  std::uint64_t index = 0;
+  auto operator<=>(const FileIdentity&) const = default;
+};
+
+// Follows links; nothing when `path` cannot be looked at.
+std::optional<FileIdentity> IdentifyFile(const std::filesystem::path& path);
+
 enum class PathKind { kNone, kFolder, kFile, kOther };
 
 // What `path` names, following links: kOther for pipes and devices, kNone with the reason in
@@ -60,15 +73,32 @@ struct FolderListing {
 FolderListing ListFolder(const std::filesystem::path& folder,
                          const std::function<bool(NativeName)>& wanted, std::error_code& ec);
 
+// How the replaced files of a batch reach the disk. kWriteOutThenOne: each file's bytes are
+// written out without emptying the disk's cache, and one full flush of the batch's last file
+// empties it and commits the file system's journal, which holds the other files' sizes too.
+// That costs what our own files cost, but only where the journal is one for the whole file
+// system; elsewhere (FUSE, network file systems, btrfs's per-file log, overlays) kEachFile: a
+// full flush of each file.
+enum class FlushMethod { kEachFile, kWriteOutThenOne };
+
+// The method for files in `folder`; kEachFile when its file system cannot be told.
+FlushMethod FlushMethodFor(const std::filesystem::path& folder);
+
+#ifndef _WIN32
+// The method for a file system of the type statfs names it by (f_type).
+FlushMethod FlushMethodForType(std::uint64_t file_system_type);
+#endif
+
 // Replaces files so that each is either its old self or the whole new one, even after a power
 // cut: the bytes go to a temporary file in the same folder, which is moved over the old file
 // only when complete and removed on any failure. A write-protected file is not replaced.
 //
 // Waiting for the disk once per file would make converting a folder again several times as slow
 // as converting it the first time, so files are replaced in batches of one folder: Add writes a
-// temporary file, Commit makes the whole batch durable with one flush, moves each file into
+// temporary file, Commit makes the whole batch durable (see FlushMethod), moves each file into
 // place and then flushes the folder, which makes the moves themselves last. A batch of new files
-// only is not flushed: a power cut can lose nothing that was there before.
+// only is not flushed: a power cut can lose nothing that was there before. Only the batch's own
+// files are waited for, never other programs' data on the same disk.
 class FileReplacer {
  public:
   // Bounds the temporary files that exist at once, and the work a failed flush takes back.
@@ -103,20 +133,20 @@ class FileReplacer {
  private:
   struct Pending {
     std::filesystem::path target, temp;
-    bool replacing = false;  // an old file is there, which a power cut must not take
+    bool replacing = false;     // an old file is there, which a power cut must not take
+    std::intptr_t handle = -1;  // kept open for the batch's flush, where it writes the file out
   };
   // What differs between systems: writing a temporary file (`file.temp` is set once it
-  // exists), flushing the batch's files, moving one, removing one, flushing the folder, closing
-  // the handle kept for the flush.
+  // exists), flushing the batch's files (which closes the handles kept for it), moving one,
+  // removing one, flushing the folder, closing the handles kept when the flush never comes.
   std::error_code WriteTemporary(Pending& file, std::string_view contents);
   std::error_code FlushBatch(bool replacing);
   std::error_code MoveIntoPlace(const Pending& file);
   void RemoveTemporary(const Pending& file);
   std::error_code FlushFolder(const std::filesystem::path& folder);
-  void ReleaseFlushHandle();
+  void ReleaseHandles();
 
   std::vector<Pending> pending_;
-  std::intptr_t flush_handle_ = -1;  // an open file of the batch, for the one flush
   std::filesystem::path failed_folder_;
 };
 

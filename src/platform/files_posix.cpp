@@ -2,15 +2,17 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-#include <sys/utsname.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <sys/statfs.h>
+#endif
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <cstdio>
 #include <limits>
 #include <string>
+#include <utility>
 
 #include "platform/files.h"
 
@@ -43,19 +45,20 @@ std::filesystem::path TemporaryNameFor(const std::filesystem::path& path) {
   return path.parent_path() / name;
 }
 
-// Before Linux 5.8 syncfs reported success whatever failed to reach the disk.
-bool SyncfsReportsErrors() {
+// Keeps a replacing file open in `handle` for the batch's flush; where a file system would not
+// make that flush last, the file is flushed whole at once instead.
+std::error_code FlushLaterOrNow(int fd, std::intptr_t& handle) {
 #ifdef __linux__
-  static const bool reports = [] {
-    struct utsname system;
-    unsigned major = 0, minor = 0;
-    return ::uname(&system) == 0 && std::sscanf(system.release, "%u.%u", &major, &minor) == 2 &&
-           (major > 5 || (major == 5 && minor >= 8));
-  }();
-  return reports;
+  struct statfs fs;
+  if (::fstatfs(fd, &fs) == 0 &&
+      FlushMethodForType(static_cast<std::uint64_t>(fs.f_type)) == FlushMethod::kWriteOutThenOne) {
+    handle = fd;
+    return {};
+  }
 #else
-  return false;
+  (void)handle;
 #endif
+  return ::fsync(fd) == 0 ? std::error_code() : LastError();
 }
 
 // Whether the subfolder `name` of the open folder `dir_fd` is where another file system, or
@@ -81,6 +84,33 @@ bool IsMountPoint(int dir_fd, const char* name, const struct stat* parent) {
 }  // namespace
 
 int CompareFileNames(NativeName a, NativeName b) { return a.compare(b); }
+
+std::optional<FileIdentity> IdentifyFile(const std::filesystem::path& path) {
+  struct stat st;
+  if (::stat(path.empty() ? "." : path.c_str(), &st) != 0) return std::nullopt;
+  return FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+FlushMethod FlushMethodForType(std::uint64_t file_system_type) {
+  // Only journals that one fsync commits for the whole file system: ext3/ext4 (ext2 shares the
+  // number, and loses more than a map in a power cut anyway) and XFS, whose log is written in
+  // order. Everything else, named or not, gets the flush that promises it everywhere.
+  constexpr std::uint64_t kExt4 = 0xEF53, kXfs = 0x58465342;
+  return file_system_type == kExt4 || file_system_type == kXfs ? FlushMethod::kWriteOutThenOne
+                                                               : FlushMethod::kEachFile;
+}
+
+FlushMethod FlushMethodFor(const std::filesystem::path& folder) {
+#ifdef __linux__
+  struct statfs fs;
+  if (::statfs(folder.empty() ? "." : folder.c_str(), &fs) == 0) {
+    return FlushMethodForType(static_cast<std::uint64_t>(fs.f_type));
+  }
+#else
+  (void)folder;
+#endif
+  return FlushMethod::kEachFile;
+}
 
 PathKind KindOfPath(const std::filesystem::path& path, std::error_code& ec) {
   ec.clear();
@@ -182,39 +212,45 @@ std::error_code FileReplacer::WriteTemporary(Pending& file, std::string_view con
   std::error_code ec = WriteAll(fd, contents);
   if (!ec && keep_mode && ::fchmod(fd, mode) != 0) ec = LastError();
   // Unflushed, the rename may reach the disk before the bytes, and a power cut leaves an empty
-  // file where the old one was. Without a batch flush that reports errors, each file is
-  // flushed on its own.
-  if (!ec && keep_mode && !SyncfsReportsErrors() && ::fsync(fd) != 0) ec = LastError();
-  // syncfs reports the errors since its descriptor was opened: the batch's first replacing
-  // file's is opened before the rest of the batch is written.
-  if (!ec && keep_mode && SyncfsReportsErrors() && flush_handle_ < 0) {
-    flush_handle_ = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-    if (flush_handle_ < 0) ec = LastError();
-  }
-  if (::close(fd) != 0 && !ec) ec = LastError();
+  // file where the old one was.
+  if (!ec && keep_mode) ec = FlushLaterOrNow(fd, file.handle);
+  if (ec) file.handle = -1;
+  if (file.handle < 0 && ::close(fd) != 0 && !ec) ec = LastError();
   return ec;
 }
 
-std::error_code FileReplacer::FlushBatch(bool replacing) {
+// Every file's bytes are sent off at once, so that the disk gets them together, then waited
+// for; the last file is flushed whole: that commits the journal, which by then holds every
+// file's size, and empties the disk's cache. Other programs' data is not waited for.
+std::error_code FileReplacer::FlushBatch(bool) {
   std::error_code ec;
 #ifdef __linux__
-  // One syncfs does what an fsync of every file of the batch would (and waits for other
-  // programs' data on the same file system too). Writing each file out with sync_file_range
-  // and one fsync would be cheaper, but whether that one fsync makes the others' sizes last
-  // depends on the file system's journal; syncfs promises it on every file system.
-  if (replacing && flush_handle_ >= 0 && ::syncfs(static_cast<int>(flush_handle_)) != 0) {
-    ec = LastError();
+  for (const Pending& file : pending_) {
+    if (file.handle >= 0 && !ec &&
+        ::sync_file_range(static_cast<int>(file.handle), 0, 0, SYNC_FILE_RANGE_WRITE) != 0) {
+      ec = LastError();
+    }
   }
-#else
-  (void)replacing;  // each replacing file was flushed when it was added
+  const auto last = std::find_if(pending_.rbegin(), pending_.rend(),
+                                 [](const Pending& p) { return p.handle >= 0; });
+  for (Pending& file : pending_) {
+    if (file.handle < 0) continue;
+    const int fd = static_cast<int>(std::exchange(file.handle, -1));
+    constexpr unsigned kWait =
+        SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER;
+    if (!ec && (&file == &*last ? ::fsync(fd) : ::sync_file_range(fd, 0, 0, kWait)) != 0) {
+      ec = LastError();
+    }
+    if (::close(fd) != 0 && !ec) ec = LastError();
+  }
 #endif
-  ReleaseFlushHandle();
   return ec;
 }
 
-void FileReplacer::ReleaseFlushHandle() {
-  if (flush_handle_ >= 0) ::close(static_cast<int>(flush_handle_));
-  flush_handle_ = -1;
+void FileReplacer::ReleaseHandles() {
+  for (Pending& file : pending_) {
+    if (file.handle >= 0) ::close(static_cast<int>(std::exchange(file.handle, -1)));
+  }
 }
 
 std::error_code FileReplacer::MoveIntoPlace(const Pending& file) {

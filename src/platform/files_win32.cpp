@@ -77,6 +77,26 @@ int CompareFileNames(NativeName a, NativeName b) {
          CSTR_EQUAL;
 }
 
+std::optional<FileIdentity> IdentifyFile(const std::filesystem::path& path) {
+  // As KindOfPath: no access rights are needed, and a folder opens too.
+  HANDLE file = ::CreateFileW(ExtendedPath(path.empty() ? L"." : path).c_str(), 0,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  BY_HANDLE_FILE_INFORMATION info;
+  std::optional<FileIdentity> identity;
+  if (::GetFileType(file) == FILE_TYPE_DISK && ::GetFileInformationByHandle(file, &info)) {
+    identity = FileIdentity{info.dwVolumeSerialNumber,
+                            (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+  }
+  ::CloseHandle(file);
+  return identity;
+}
+
+FlushMethod FlushMethodFor(const std::filesystem::path&) {
+  return TheNtFlush().flush != nullptr ? FlushMethod::kWriteOutThenOne : FlushMethod::kEachFile;
+}
+
 PathKind KindOfPath(const std::filesystem::path& path, std::error_code& ec) {
   ec.clear();
   // No access asked for: a file that another program holds open without sharing can still be
@@ -201,7 +221,7 @@ std::error_code FileReplacer::FlushBatch(bool replacing) {
   return ec;
 }
 
-void FileReplacer::ReleaseFlushHandle() {}
+void FileReplacer::ReleaseHandles() {}
 
 std::error_code FileReplacer::MoveIntoPlace(const Pending& file) {
   if (::MoveFileExW(file.temp.c_str(), ExtendedPath(file.target).c_str(),
