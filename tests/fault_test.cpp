@@ -313,6 +313,36 @@ TEST(Faults, ReplacedMapsAreFlushedInBatchesBeforeTheirRenames) {
   }
 }
 
+// A KMZ joins its map's batch: one flush makes both last, and when it fails neither is replaced.
+TEST(Faults, AKmzIsFlushedAndReplacedWithItsMap) {
+  TempDir dir, logs;
+  std::string bmp = "BM";  // 16 x 16 pixels, 24 bits, grey
+  for (std::uint32_t v :
+       {54u + 768u, 0u, 54u, 40u, 16u, 16u, 0x180001u, 0u, 768u, 0u, 0u, 0u, 0u}) {
+    for (int shift = 0; shift < 32; shift += 8) bmp += static_cast<char>((v >> shift) & 0xFF);
+  }
+  WriteFile(dir / "a.bmp", bmp + std::string(768, '\x80'));
+  std::string kal = "Bitmap = a.bmp\r\n";
+  for (int i = 0; i < 4; ++i) {
+    const int x = i % 2 * 16, y = i / 2 * 16;
+    kal += "[Calibration Point" + std::to_string(i + 1) +
+           "]\r\nLatitude = " + std::to_string(52.5 - y * 1e-4) +
+           "\r\nLongitude = " + std::to_string(13.25 + x * 1e-4) + "\r\nPixel = (" +
+           std::to_string(x) + ", " + std::to_string(y) + ")\r\n";
+  }
+  WriteFile(dir / "x.kal", kal);
+  ASSERT_EQ(RunCli(dir.path(), {"--kmz", "."}, "").status, 0);
+  const std::string map = ReadFile(dir / "x.map"), kmz = ReadFile(dir / "x.kmz");
+  WriteFile(dir / "x.map", "old map\r\n");
+  WriteFile(dir / "x.kmz", "old kmz");
+  EXPECT_EQ(RunCli(dir.path(), {"--kmz", "."}, "fsync:EIO").status, 1);
+  EXPECT_EQ(ReadFile(dir / "x.map") + ReadFile(dir / "x.kmz"), "old map\r\nold kmz");
+  const fs::path log = logs / "log";
+  EXPECT_EQ(RunCli(dir.path(), {"--kmz", "."}, "log:" + log.string()).status, 0);
+  EXPECT_EQ(ReadFile(log), BatchLog({"./x.map", "./x.kmz"}, true));
+  EXPECT_EQ(ReadFile(dir / "x.map") + ReadFile(dir / "x.kmz"), map + kmz);
+}
+
 // Ctrl+C while the third of five replaced maps is read: the batch of three is finished whole.
 TEST(Faults, AStopInTheMiddleOfABatchFinishesIt) {
   TempDir dir;
