@@ -394,40 +394,24 @@ void MainWindow::ChooseFolder_Click() {
   if (auto folder = PickFolder(window_, start)) Choose({*folder});
 }
 
-void MainWindow::Subfolders_Click() {
+// Flips an option and its check mark in the system menu; a run goes on with what it started
+// with, as the disabled menu shows.
+void MainWindow::Toggle(bool& option, UINT item) {
   if (running()) return;
-  subfolders_ = !subfolders_;
-  CheckMenuItem(GetSystemMenu(window_, FALSE), IDM_SUBFOLDERS,
-                MF_BYCOMMAND | (subfolders_ ? MF_CHECKED : MF_UNCHECKED));
+  option = !option;
+  CheckMenuItem(GetSystemMenu(window_, FALSE), item,
+                MF_BYCOMMAND | (option ? MF_CHECKED : MF_UNCHECKED));
 }
 
-void MainWindow::CompleteMaps_Click() {
-  if (running()) return;
-  state_.CompleteMaps = !state_.CompleteMaps;
-  CheckMenuItem(GetSystemMenu(window_, FALSE), IDM_COMPLETE_MAPS,
-                MF_BYCOMMAND | (state_.CompleteMaps ? MF_CHECKED : MF_UNCHECKED));
-}
+void MainWindow::Subfolders_Click() { Toggle(subfolders_, IDM_SUBFOLDERS); }
 
-void MainWindow::Kmz_Click() {
-  if (running()) return;
-  state_.MakeKmz = !state_.MakeKmz;
-  CheckMenuItem(GetSystemMenu(window_, FALSE), IDM_KMZ,
-                MF_BYCOMMAND | (state_.MakeKmz ? MF_CHECKED : MF_UNCHECKED));
-}
+void MainWindow::CompleteMaps_Click() { Toggle(state_.CompleteMaps, IDM_COMPLETE_MAPS); }
 
-void MainWindow::Frame_Click() {
-  if (running()) return;
-  state_.FrameMaps = !state_.FrameMaps;
-  CheckMenuItem(GetSystemMenu(window_, FALSE), IDM_FRAME,
-                MF_BYCOMMAND | (state_.FrameMaps ? MF_CHECKED : MF_UNCHECKED));
-}
+void MainWindow::Kmz_Click() { Toggle(state_.MakeKmz, IDM_KMZ); }
 
-void MainWindow::Overview_Click() {
-  if (running()) return;
-  overview_ = !overview_;
-  CheckMenuItem(GetSystemMenu(window_, FALSE), IDM_OVERVIEW,
-                MF_BYCOMMAND | (overview_ ? MF_CHECKED : MF_UNCHECKED));
-}
+void MainWindow::Frame_Click() { Toggle(state_.FrameMaps, IDM_FRAME); }
+
+void MainWindow::Overview_Click() { Toggle(overview_, IDM_OVERVIEW); }
 
 void MainWindow::Progress_Timer() {
   if (!running()) return;

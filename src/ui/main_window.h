@@ -66,6 +66,7 @@ class MainWindow final : public Window {
   void Kmz_Click();
   void Frame_Click();
   void Overview_Click();
+  void Toggle(bool& option, UINT item);
   void Progress_Timer();
   void Run_Finished();
 
