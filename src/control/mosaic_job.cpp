@@ -11,14 +11,16 @@
 namespace kal2map {
 namespace {
 
-// Tells the window how far the mosaic `name` is, and passes on its wish to stop.
-MosaicObserver Observer(Window& window, const std::string& name, bool& stopped) {
-  return [&window, name, &stopped](const MosaicProgress& p) {
+// Tells the window how far the mosaic `name` is, sheet by sheet and, where it has `levels`,
+// zoom level by zoom level, and passes on its wish to stop.
+MosaicObserver Observer(Window& window, const std::string& name, bool levels, bool& stopped) {
+  return [&window, name, levels, &stopped](const MosaicProgress& p) {
     if (window.StopRequested()) {
       stopped = true;
       return false;
     }
     if (p.level >= 0) {
+      if (!levels) return true;
       window.SetMessageLine(name + ": Zoomstufe " + std::to_string(p.level) + " fertig (" +
                             CountText(p.tiles, "Kachel", "Kacheln") + ")");
     } else {
@@ -95,8 +97,9 @@ void WriteMosaics(const State& state, const std::vector<MosaicSheet>& sheets, Wi
     const std::string name = PathText(path.filename());
     MosaicSummary summary;
     bool stopped = false;
-    const std::error_code ec = Guarded(
-        [&] { return WriteMbtilesMosaic(sheets, path, Observer(window, name, stopped), summary); });
+    const std::error_code ec = Guarded([&] {
+      return WriteMbtilesMosaic(sheets, path, Observer(window, name, true, stopped), summary);
+    });
     if (!ec) {
       made.push_back(name + " (" + CountText(summary.sheets, "Blatt", "Bl\xC3\xA4tter") +
                      ", Zoomstufen " + std::to_string(summary.min_zoom) + " bis " +
@@ -113,7 +116,7 @@ void WriteMosaics(const State& state, const std::vector<MosaicSheet>& sheets, Wi
     std::string bytes;
     std::error_code ec = Guarded([&] {
       return MakeMosaicKmz(sheets, PathText(path.stem()), state.KmzTiles,
-                           Observer(window, name, stopped), bytes, summary);
+                           Observer(window, name, false, stopped), bytes, summary);
     });
     if (!ec) ec = ReplaceFileContents(path, bytes);
     if (!ec) {

@@ -40,7 +40,7 @@ void WriteBmp(const std::filesystem::path& path, int w, int h, std::array<std::u
         bmp[54 + std::size_t(y) * stride + x * 3 + c] = static_cast<char>(rgb[2 - c]);
     }
   }
-  WriteFile(path, bmp);
+  test::WriteFile(path, bmp);
 }
 
 struct MemorySpill : TileSpill {
