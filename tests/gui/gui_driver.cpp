@@ -643,6 +643,19 @@ void ConvertWithOverview(const Program& program, const Form& form, const Folders
   SendNotifyMessageW(program.window, WM_SYSCOMMAND, IDM_OVERVIEW, 0);
 }
 
+// So does the map of all sheets; these sheets have no images, so there is none, and the box
+// names the file and why.
+void ConvertWithMosaic(const Program& program, const Form& form, const Folders& folders) {
+  SendNotifyMessageW(program.window, WM_SYSCOMMAND, IDM_MBTILES, 0);
+  Press(form[ui::Command_konv]);
+  const HWND box = AwaitRun(program);
+  const std::wstring text = box != nullptr ? BoxText(box) : L"";
+  Check(text.find(folders.work + L"\\Alle Bl\u00e4tter.mbtiles: Kein Blatt") != std::wstring::npos,
+        "the box names the map of all sheets in the folder shown: " + Shown(text));
+  if (box != nullptr) CloseBox(box);
+  SendNotifyMessageW(program.window, WM_SYSCOMMAND, IDM_MBTILES, 0);
+}
+
 void CheckFailureBox(HWND box, const Folders& folders, const std::wstring& protected_map,
                      const std::wstring& locked_kal) {
   Check(box != nullptr, "a warning box lists the failed files");
@@ -1240,6 +1253,7 @@ int Run(const std::wstring& exe_source, const Folders& source, const std::wstrin
   CheckFirstDisplay(program, form, folders);
   ConvertExamples(program, form, folders, screenshot);
   ConvertWithOverview(program, form, folders);
+  ConvertWithMosaic(program, form, folders);
   ConvertWithFailures(program, form, folders);
   ConvertByKeyboard(program, form, folders);
   ChooseExtension(program, form, folders);
