@@ -78,9 +78,9 @@ def mercator(lon, lat, zoom):  # pixel of the world at `zoom`, from the north-we
 
 def centroid_off(pixels, x, y, reach):
     """How far the dark pixels' centroid within `reach` of (x, y) lies from it; None without."""
-    dark = [(i + 0.5, j + 0.5) for j, i in numpy.argwhere(pixels.astype(int).sum(axis=0) < 250)
-            if abs(i + 0.5 - x) < reach and abs(j + 0.5 - y) < reach]
-    return math.hypot(sum(p[0] for p in dark) / len(dark) - x, sum(p[1] for p in dark) / len(dark) - y) if dark else None
+    x0, y0 = max(int(x) - reach, 0), max(int(y) - reach, 0)
+    dark = numpy.argwhere(pixels[:, y0:int(y) + reach, x0:int(x) + reach].astype(int).sum(axis=0) < 250)
+    return math.hypot(*(dark.mean(axis=0)[::-1] + 0.5 + (x0 - x, y0 - y))) if len(dark) else None
 
 
 def decode(data):
@@ -107,17 +107,18 @@ def check_mbtiles(path, corners, marks, hidden, finest):
         faults.append(f"maxzoom {high} for {finest} m per pixel")
     tiles = {(c, (1 << high) - 1 - r): decode(d) for c, r, d in db.execute(
         "SELECT tile_column, tile_row, tile_data FROM tiles WHERE zoom_level = ?", (high,))}
-    if any((numpy.abs(t.astype(int) - numpy.array(COLLAR)[:, None, None]).max(axis=0) < 40).any() for t in tiles.values()):
+    c0, r0 = min(c for c, _ in tiles), min(r for _, r in tiles)
+    whole = numpy.full((3, 256 * (max(r for _, r in tiles) - r0 + 1), 256 * (max(c for c, _ in tiles) - c0 + 1)), 255)
+    for (c, r), t in tiles.items():
+        whole[:, 256 * (r - r0):256 * (r - r0 + 1), 256 * (c - c0):256 * (c - c0 + 1)] = t
+    if (numpy.abs(whole - numpy.array(COLLAR)[:, None, None]).max(axis=0) < 40).any():
         faults.append("collar in the mosaic")
     for lon, lat in marks + [hidden]:
-        x, y = mercator(lon, lat, high)
-        tx, ty = int(x) // 256, int(y) // 256
-        near = numpy.concatenate([numpy.concatenate([tiles.get((tx + i, ty + j), numpy.full((3, 256, 256), 255))
-                                                     for i in (-1, 0, 1)], axis=2) for j in (-1, 0, 1)], axis=1)
-        off = centroid_off(near, x - 256 * (tx - 1), y - 256 * (ty - 1), 20)
+        x, y = (v - 256 * o for v, o in zip(mercator(lon, lat, high), (c0, r0)))
+        off = centroid_off(whole, x, y, 20)
         if (off is None or off > 1) != ((lon, lat) == hidden):
             faults.append(f"mark at {lon} {lat}: {off} px off at zoom {high}")
-        if (lon, lat) == hidden and numpy.abs(near[:, int(y) - 256 * (ty - 1), int(x) - 256 * (tx - 1)] - SHEETS[-1][6]).max() > 30:
+        if (lon, lat) == hidden and numpy.abs(whole[:, int(y), int(x)] - SHEETS[-1][6]).max() > 30:
             faults.append("the finer sheet is not on top")
     return faults, sorted(db.execute("SELECT zoom_level, tile_column, tile_row FROM tiles"))
 
