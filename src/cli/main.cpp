@@ -74,6 +74,8 @@ int RunCli(const std::vector<std::filesystem::path>& args) {
   state.KmzOrder = options.kmz_order;
   state.FrameMaps = options.frame;
   state.OverviewPath = options.overview;
+  state.MbtilesPath = options.mbtiles;
+  state.KmzAllPath = options.kmz_all;
   // Only now: until the first map is written, an interrupt has nothing to leave half done.
   CatchInterrupts();
   const RunReport report = ConvertPlan(state, window, plan);

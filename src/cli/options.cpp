@@ -45,7 +45,7 @@ Options UsageError(std::string message) {
 
 const char* UsageText() {
   return "Aufruf: kal2map-cli [-r] [--complete] [--kmz [--kmz-tiles N] [--kmz-order N]] "
-         "[--frame] [--overview DATEI] [--ext .EXT] [PFAD ...]";
+         "[--frame] [--overview DATEI] [--mbtiles DATEI] [--kmz-all DATEI] [--ext .EXT] [PFAD ...]";
 }
 
 const char* HelpText() {
@@ -69,6 +69,11 @@ const char* HelpText() {
          "                   Linie, geben Kartenrand (--complete) und KMZ nur die Karte\n"
          "                   innerhalb des Rahmens wieder\n"
          "  --overview DATEI Übersicht aller Blätter als GeoJSON-Datei schreiben\n"
+         "  --mbtiles DATEI  eine nahtlose Karte aller Blätter für Handy-Apps (MBTiles):\n"
+         "                   jedes Blatt innerhalb seines Kartenrahmens, wo Blätter sich\n"
+         "                   überlappen das feinere\n"
+         "  --kmz-all DATEI  dieselbe Karte als eine Garmin-Karte (KMZ) mit höchstens\n"
+         "                   --kmz-tiles Kacheln\n"
          "  --ext .EXT       Bild-Endung in der map-Datei ersetzen, z. B. --ext .png\n"
          "  -h, --help       diese Hilfe\n"
          "  --version        Version anzeigen\n"
@@ -111,11 +116,18 @@ Options ParseOptions(const std::vector<std::filesystem::path>& args) {
       options.kmz = true;
     } else if (Is(arg, "--frame")) {
       options.frame = true;
-    } else if (Is(arg, "--overview")) {
+    } else if (Is(arg, "--overview") || Is(arg, "--mbtiles") || Is(arg, "--kmz-all")) {
+      const char* example = Is(arg, "--overview")  ? " blaetter.geojson"
+                            : Is(arg, "--mbtiles") ? " blaetter.mbtiles"
+                                                   : " blaetter.kmz";
       if (i + 1 == args.size() || args[i + 1].empty()) {
-        return UsageError("--overview braucht einen Dateinamen, z. B. --overview blaetter.geojson");
+        return UsageError(PathText(arg) + " braucht einen Dateinamen, z. B. " + PathText(arg) +
+                          example);
       }
-      options.overview = args[++i];
+      (Is(arg, "--overview")  ? options.overview
+       : Is(arg, "--mbtiles") ? options.mbtiles
+                              : options.kmz_all) = args[i + 1];
+      ++i;
     } else if (Is(arg, "--kmz-tiles") || Is(arg, "--kmz-order")) {
       const bool tiles = Is(arg, "--kmz-tiles");
       const int low = tiles ? 1 : 0, high = tiles ? 500 : 99;

@@ -17,6 +17,8 @@ struct Options {
   int kmz_order = 50;                        // draw order of its tiles
   bool frame = false;                        // maps and KMZ files within the printed frame
   std::filesystem::path overview;            // the run's GeoJSON overview; empty: none
+  std::filesystem::path mbtiles;             // the run's mosaic for phone apps; empty: none
+  std::filesystem::path kmz_all;             // the run's mosaic for a Garmin; empty: none
   std::vector<std::filesystem::path> paths;  // folders and .kal files, in the order given
   std::string error;                         // German, for kUsageError
 };

@@ -73,7 +73,7 @@ TEST(ParseOptions, HelpAndManualPageNameEveryOption) {
            text.find(" " + word + "\n") != std::string::npos;
   };
   for (const std::string word : {"-r", "--recursive", "--complete", "--kmz", "--frame",
-                                 "--overview", "--ext", "-h", "--help", "--version", "--"}) {
+                                 "--overview", "--mbtiles", "--kmz-all", "--ext", "-h", "--help", "--version", "--"}) {
     EXPECT_NE(ParseOptions({word, ".png"}).action, Action::kUsageError) << word;
     std::string roff;
     for (char c : word) roff += c == '-' ? "\\-" : std::string(1, c);

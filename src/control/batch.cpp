@@ -11,6 +11,7 @@
 #include "control/kmz_job.h"
 #include "control/map_batch.h"
 #include "control/map_check.h"
+#include "control/mosaic_job.h"
 #include "control/overview_job.h"
 #include "control/run_texts.h"
 #include "mapfile/map_reader.h"
@@ -39,9 +40,10 @@ KmzOptions KmzOptionsOf(const State& state) {
 
 // Converts `job` and hands its map, with its KMZ, to `batch`, which reports them. The sheet is
 // fitted once; the border, the check, the frame, the KMZ and the overview all take that fit.
-// With `overview`, adds the sheet's entry to it.
+// With `overview`, adds the sheet's entry to it; with `mosaic`, the sheet.
 void ConvertJob(State& state, const Job& job, ImageFinder& finder, MapBatch& batch,
-                RunReport& report, std::vector<OverviewSheet>* overview) {
+                RunReport& report, std::vector<OverviewSheet>* overview,
+                std::vector<MosaicSheet>* mosaic) {
   ++report.found;
   std::error_code ec;
   const std::filesystem::path* failed = &job.kal;
@@ -69,12 +71,15 @@ void ConvertJob(State& state, const Job& job, ImageFinder& finder, MapBatch& bat
         if (frame) options.clip = frame->outline;
         kmz = MakeKmzFile(fit, image, job.map, options, extras.warnings);
       }
+      const std::size_t mosaic_sheets = mosaic ? mosaic->size() : 0;
+      if (mosaic) AddMosaicSheet(job, fit, image, framed, *mosaic, extras.warnings);
       if (overview) {
         overview->push_back(
             OverviewEntry(state, job, map, points.size(), fit, image, framed, extras.warnings));
       }
       ec = batch.Write(job.kal, job.map, map, std::move(extras.warnings), std::move(kmz));
       if (ec && overview) overview->pop_back();
+      if (ec && mosaic) mosaic->resize(mosaic_sheets);
     }
   } catch (const std::bad_alloc&) {
     ec = std::make_error_code(std::errc::not_enough_memory);
@@ -185,6 +190,7 @@ RunReport ConvertPlan(State& state, Window& window, const Plan& plan) {
   report.failures = plan.failures;
   ImageFinder finder;
   std::vector<OverviewSheet> overview;
+  std::vector<MosaicSheet> mosaic;
   MapBatch batch(window, report, plan.jobs.size());
   for (const Plan::Root& root : plan.roots) {
     if (root.is_folder && root.found == 0 && !report.stopped) {
@@ -196,12 +202,14 @@ RunReport ConvertPlan(State& state, Window& window, const Plan& plan) {
         break;
       }
       ConvertJob(state, plan.jobs[i], finder, batch, report,
-                 state.OverviewPath.empty() ? nullptr : &overview);
+                 state.OverviewPath.empty() ? nullptr : &overview,
+                 WantsMosaic(state) ? &mosaic : nullptr);
     }
     // Before the next root says anything, so that messages keep the order of the run.
     batch.Commit();
   }
   if (!state.OverviewPath.empty()) WriteOverview(state, overview, report);
+  WriteMosaics(state, mosaic, window, report);
   if (std::string budget = KmzBudgetWarning(report.kmz_tiles); !budget.empty()) {
     report.warnings.push_back({{}, std::move(budget)});
   }

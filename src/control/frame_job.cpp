@@ -6,7 +6,10 @@
 
 namespace kal2map {
 
-bool WantsFrames(const State& state) { return state.FrameMaps || !state.OverviewPath.empty(); }
+bool WantsFrames(const State& state) {
+  return state.FrameMaps || !state.OverviewPath.empty() || !state.MbtilesPath.empty() ||
+         !state.KmzAllPath.empty();
+}
 
 SheetFrame FrameOfSheet(std::span<const GeoPoint> points, const SheetFit& fit,
                         const SheetImage& image) {

@@ -19,7 +19,7 @@ struct SheetFrame {
   std::int64_t width = 0, height = 0;  // the image's size; 0 where it could not be opened
 };
 
-// Whether the run looks for frames at all: for framed maps, or for an overview.
+// Whether the run looks for frames at all: for framed maps, an overview or a mosaic.
 bool WantsFrames(const State& state);
 
 // The frame of the sheet placed by `fit`, found in its image (read once, without a window of

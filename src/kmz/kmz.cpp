@@ -32,6 +32,19 @@ std::error_code MakeError(KmzError e) {
   return {static_cast<int>(e), category};
 }
 
+std::error_code EncodeCustomMapTile(const JpegEncoder& encode, const std::uint8_t* rgb, int width,
+                                    int height, int quality, std::string& jpeg) {
+  for (quality = std::clamp(quality, 1, 100);;
+       quality = std::max(kLeastQuality, quality - kQualityStep)) {
+    jpeg.clear();
+    const std::error_code ec = encode(rgb, static_cast<std::uint32_t>(width),
+                                      static_cast<std::uint32_t>(height), quality, jpeg);
+    if (ec) return ec;
+    if (jpeg.size() < kMaxTileBytes) return {};
+    if (quality <= kLeastQuality) return MakeError(KmzError::kTileTooLarge);
+  }
+}
+
 KmzResult MakeKmz(const SheetModel& sheet, ImageRows& source, std::string_view sheet_name,
                   const KmzOptions& options, const JpegEncoder& encode) {
   KmzResult result;
@@ -48,15 +61,11 @@ KmzResult MakeKmz(const SheetModel& sheet, ImageRows& source, std::string_view s
     return result;
   }
   std::string jpeg;
-  auto add_tile = [&](const Tile& tile, const std::uint8_t* rgb) -> std::error_code {
-    for (int quality = std::clamp(options.quality, 1, 100);;
-         quality = std::max(kLeastQuality, quality - kQualityStep)) {
-      jpeg.clear();
-      const std::error_code ec = encode(rgb, static_cast<std::uint32_t>(tile.width),
-                                        static_cast<std::uint32_t>(tile.height), quality, jpeg);
-      if (ec) return ec;
-      if (jpeg.size() < kMaxTileBytes) break;
-      if (quality <= kLeastQuality) return MakeError(KmzError::kTileTooLarge);
+  auto add_tile = [&](const Tile& tile, const std::uint8_t* rgb,
+                      const std::uint8_t*) -> std::error_code {
+    if (const std::error_code ec =
+            EncodeCustomMapTile(encode, rgb, tile.width, tile.height, options.quality, jpeg)) {
+      return ec;
     }
     if (!zip.Add(TileFileName(tile), jpeg)) return MakeError(KmzError::kArchiveTooLarge);
     return {};

@@ -47,6 +47,11 @@ using JpegEncoder =
     std::function<std::error_code(const std::uint8_t* rgb, std::uint32_t width,
                                   std::uint32_t height, int quality, std::string& jpeg)>;
 
+// `rgb`, `height` rows of 3 * `width` bytes, as a JPEG receivers show: of `quality`, lowered
+// where the tile would otherwise reach kMaxTileBytes.
+std::error_code EncodeCustomMapTile(const JpegEncoder& encode, const std::uint8_t* rgb, int width,
+                                    int height, int quality, std::string& jpeg);
+
 // The custom map of the scan in `source`, placed by `sheet`, named `sheet_name` (UTF-8). Reads
 // `source` once, from the top.
 KmzResult MakeKmz(const SheetModel& sheet, ImageRows& source, std::string_view sheet_name,

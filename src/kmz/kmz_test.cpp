@@ -188,7 +188,9 @@ TEST(Kmz, HoldsNoMoreScanRowsThanTheWindowAllows) {
       const SheetModel sheet = Sheet(47.3, 8.5, 10, degrees, 1500, 1000);
       Scan scan(1500, 1000);
       WarpStats stats;
-      const auto sink = [](const Tile&, const std::uint8_t*) { return std::error_code{}; };
+      const auto sink = [](const Tile&, const std::uint8_t*, const std::uint8_t*) {
+        return std::error_code{};
+      };
       ASSERT_FALSE(WarpTiles(sheet, *PlanTiles(sheet, 1500, 1000), scan, sink, &stats, budget));
       EXPECT_LE(stats.window_bytes, budget) << degrees;
       EXPECT_EQ(stats.decode_scale == 1, budget == kWindowBytes) << degrees;

@@ -17,11 +17,63 @@ constexpr double kEdgeSlack = 1e-9;
 // Beyond this many tiles of the grid's rectangle the sheet is no sheet but a broken calibration.
 constexpr double kMaxGridTiles = 1e6;
 
-// The scan's border in latitude/longitude, longitudes running on across 180 so that it stays
-// one closed ring, and east of -180 (a sheet across 180 reaches past 180, never below -180).
-// With `clip`, its border instead, each side sampled by its share of the longest side's samples.
-std::optional<std::vector<LonLat>> Outline(const SheetModel& sheet, double width, double height,
-                                           std::span<const std::array<double, 2>> clip) {
+struct Point {
+  double x = 0, y = 0;
+};
+
+// Whether the segment a-b meets the rectangle [x0, x1] x [y0, y1] (Liang-Barsky).
+bool SegmentMeets(Point a, Point b, double x0, double y0, double x1, double y1) {
+  double t0 = 0, t1 = 1;
+  const double dx = b.x - a.x, dy = b.y - a.y;
+  for (const auto [p, q] : std::array<std::array<double, 2>, 4>{
+           {{-dx, a.x - x0}, {dx, x1 - a.x}, {-dy, a.y - y0}, {dy, y1 - a.y}}}) {
+    if (p == 0) {
+      if (q < 0) return false;
+    } else if (p < 0) {
+      t0 = std::max(t0, q / p);
+    } else {
+      t1 = std::min(t1, q / p);
+    }
+  }
+  return t0 <= t1;
+}
+
+bool Inside(std::span<const std::array<double, 2>> polygon, Point p) {
+  bool inside = false;
+  for (std::size_t i = 0, j = polygon.size() - 1; i < polygon.size(); j = i++) {
+    const Point a{polygon[i][0], polygon[i][1]}, b{polygon[j][0], polygon[j][1]};
+    if ((a.y > p.y) != (b.y > p.y) && p.x < a.x + (p.y - a.y) / (b.y - a.y) * (b.x - a.x)) {
+      inside = !inside;
+    }
+  }
+  return inside;
+}
+
+// Area of the ring in square degrees.
+double Area(const std::vector<LonLat>& ring) {
+  double twice = 0;
+  for (std::size_t i = 0, j = ring.size() - 1; i < ring.size(); j = i++) {
+    twice += (ring[j].lon - ring[i].lon) * (ring[j].lat + ring[i].lat);
+  }
+  return std::abs(twice) / 2;
+}
+
+}  // namespace
+
+TileGrid MercatorGrid(int zoom) {
+  TileGrid grid;
+  grid.world = std::ldexp(256.0, zoom);
+  grid.width = grid.height = std::int64_t{256} << zoom;
+  grid.anchor_lon = -180;
+  grid.lon_step = 360 / grid.world;
+  grid.north = TileGrid::kMercatorLimit;
+  return grid;
+}
+
+// With `clip`, each side is sampled by its share of the longest side's samples.
+std::optional<std::vector<LonLat>> SheetOutline(const SheetModel& sheet, double width,
+                                                double height,
+                                                std::span<const std::array<double, 2>> clip) {
   const std::array<std::array<double, 2>, 4> image{
       {{0, 0}, {width, 0}, {width, height}, {0, height}}};
   const std::span<const std::array<double, 2>> corners = clip.empty() ? image : clip;
@@ -58,8 +110,6 @@ std::optional<std::vector<LonLat>> Outline(const SheetModel& sheet, double width
   return ring;
 }
 
-// Degrees of latitude and longitude that span one scan pixel at the scan's centre: its shorter
-// side, so that no direction loses detail.
 std::optional<std::array<double, 2>> SourceSteps(const SheetModel& sheet, double width,
                                                  double height) {
   const double cx = width / 2, cy = height / 2;
@@ -79,7 +129,7 @@ std::optional<std::array<double, 2>> SourceSteps(const SheetModel& sheet, double
   return steps;
 }
 
-TileGrid GridFor(const std::vector<LonLat>& ring, double lat_step, double lon_step) {
+TileGrid GridFor(std::span<const LonLat> ring, double lat_step, double lon_step) {
   const auto [south, north] = std::ranges::minmax(ring, {}, &LonLat::lat);
   const auto [west, east] = std::ranges::minmax(ring, {}, &LonLat::lon);
   // A world map: whole pixels to the turn, so that its columns end on 180, not past it.
@@ -102,75 +152,39 @@ TileGrid GridFor(const std::vector<LonLat>& ring, double lat_step, double lon_st
   return grid;
 }
 
-struct Point {
-  double x = 0, y = 0;
-};
-
-// Whether the segment a-b meets the rectangle [x0, x1] x [y0, y1] (Liang-Barsky).
-bool SegmentMeets(Point a, Point b, double x0, double y0, double x1, double y1) {
-  double t0 = 0, t1 = 1;
-  const double dx = b.x - a.x, dy = b.y - a.y;
-  for (const auto [p, q] : std::array<std::array<double, 2>, 4>{
-           {{-dx, a.x - x0}, {dx, x1 - a.x}, {-dy, a.y - y0}, {dy, y1 - a.y}}}) {
-    if (p == 0) {
-      if (q < 0) return false;
-    } else if (p < 0) {
-      t0 = std::max(t0, q / p);
-    } else {
-      t1 = std::min(t1, q / p);
-    }
-  }
-  return t0 <= t1;
-}
-
-bool Inside(const std::vector<Point>& polygon, Point p) {
-  bool inside = false;
-  for (std::size_t i = 0, j = polygon.size() - 1; i < polygon.size(); j = i++) {
-    const Point a = polygon[i], b = polygon[j];
-    if ((a.y > p.y) != (b.y > p.y) && p.x < a.x + (p.y - a.y) / (b.y - a.y) * (b.x - a.x)) {
-      inside = !inside;
-    }
-  }
-  return inside;
-}
-
-// Whether the scan's outline (in grid pixels) reaches the rectangle through the centres of a
-// tile's pixels: a tile that only the outline's edge grazes would come out blank.
-bool ShowsScan(const std::vector<Point>& outline, const Tile& t) {
-  const double x0 = static_cast<double>(t.x) + 0.5, x1 = static_cast<double>(t.x + t.width) - 0.5;
-  const double y0 = static_cast<double>(t.y) + 0.5, y1 = static_cast<double>(t.y + t.height) - 0.5;
+bool ShowsOutline(std::span<const std::array<double, 2>> outline, std::int64_t x0, std::int64_t y0,
+                  std::int64_t x1, std::int64_t y1) {
+  const double left = static_cast<double>(x0) + 0.5, right = static_cast<double>(x1) - 0.5;
+  const double top = static_cast<double>(y0) + 0.5, bottom = static_cast<double>(y1) - 0.5;
   for (std::size_t i = 0; i < outline.size(); ++i) {
-    if (SegmentMeets(outline[i], outline[(i + 1) % outline.size()], x0, y0, x1, y1)) return true;
+    const auto& a = outline[i];
+    const auto& b = outline[(i + 1) % outline.size()];
+    if (SegmentMeets({a[0], a[1]}, {b[0], b[1]}, left, top, right, bottom)) return true;
   }
-  return Inside(outline, {x0, y0});
+  return Inside(outline, {left, top});
 }
 
-std::vector<Point> InGrid(const TileGrid& grid, const std::vector<LonLat>& ring) {
-  std::vector<Point> outline;
-  for (const LonLat& p : ring) {
-    outline.push_back(
-        {(p.lon - grid.anchor_lon) / grid.lon_step + static_cast<double>(grid.anchor_x),
-         (grid.north - p.lat) / grid.lat_step});
-  }
+std::vector<std::array<double, 2>> InGrid(const TileGrid& grid, std::span<const LonLat> ring) {
+  std::vector<std::array<double, 2>> outline;
+  for (const LonLat& p : ring) outline.push_back({grid.XAt(p.lon), grid.YAt(p.lat)});
   return outline;
 }
 
-std::vector<Tile> TilesOf(const TileGrid& grid, const std::vector<LonLat>& ring) {
-  const std::vector<Point> outline = InGrid(grid, ring);
+std::vector<Tile> TilesOf(const TileGrid& grid, std::span<const std::array<double, 2>> outline,
+                          int side) {
   // Column edges at anchor_x and whole tiles from it either way; the outer columns narrower.
-  const std::int64_t first =
-      grid.anchor_x % kTileSide == 0 ? 0 : grid.anchor_x % kTileSide - kTileSide;
+  const std::int64_t first = grid.anchor_x % side == 0 ? 0 : grid.anchor_x % side - side;
   std::vector<Tile> tiles;
-  for (std::int64_t y = 0, row = 0; y < grid.height; y += kTileSide, ++row) {
-    for (std::int64_t x = first, column = 0; x < grid.width; x += kTileSide, ++column) {
+  for (std::int64_t y = 0, row = 0; y < grid.height; y += side, ++row) {
+    for (std::int64_t x = first, column = 0; x < grid.width; x += side, ++column) {
       Tile t;
       t.row = static_cast<int>(row);
       t.column = static_cast<int>(column);
       t.x = std::max<std::int64_t>(0, x);
       t.y = y;
-      t.width = static_cast<int>(std::min(grid.width, x + kTileSide) - t.x);
-      t.height = static_cast<int>(std::min(grid.height, y + kTileSide) - y);
-      if (!ShowsScan(outline, t)) continue;
+      t.width = static_cast<int>(std::min(grid.width, x + side) - t.x);
+      t.height = static_cast<int>(std::min(grid.height, y + side) - y);
+      if (!ShowsOutline(outline, t.x, t.y, t.x + t.width, t.y + t.height)) continue;
       const double x_end = static_cast<double>(t.x + t.width);
       t.box = {grid.LatAt(static_cast<double>(y)), grid.LatAt(static_cast<double>(y + t.height)),
                grid.LonAt(x_end), grid.LonAt(static_cast<double>(t.x))};
@@ -189,22 +203,11 @@ std::vector<Tile> TilesOf(const TileGrid& grid, const std::vector<LonLat>& ring)
   return tiles;
 }
 
-// Area of the ring in square degrees.
-double Area(const std::vector<LonLat>& ring) {
-  double twice = 0;
-  for (std::size_t i = 0, j = ring.size() - 1; i < ring.size(); j = i++) {
-    twice += (ring[j].lon - ring[i].lon) * (ring[j].lat + ring[i].lat);
-  }
-  return std::abs(twice) / 2;
-}
-
-}  // namespace
-
 std::optional<TilePlan> PlanTiles(const SheetModel& sheet, std::uint32_t width,
                                   std::uint32_t height, int max_tiles,
                                   std::span<const std::array<double, 2>> clip) {
   if (width == 0 || height == 0) return std::nullopt;
-  const std::optional<std::vector<LonLat>> ring = Outline(sheet, width, height, clip);
+  const std::optional<std::vector<LonLat>> ring = SheetOutline(sheet, width, height, clip);
   const std::optional<std::array<double, 2>> steps = SourceSteps(sheet, width, height);
   if (!ring || !steps) return std::nullopt;
   const auto [lat_step, lon_step] = *steps;
@@ -221,13 +224,13 @@ std::optional<TilePlan> PlanTiles(const SheetModel& sheet, std::uint32_t width,
     const double rectangle_tiles = std::ceil(static_cast<double>(plan.grid.width) / kTileSide + 1) *
                                    std::ceil(static_cast<double>(plan.grid.height) / kTileSide);
     if (!(rectangle_tiles < kMaxGridTiles)) return std::nullopt;
-    plan.tiles = TilesOf(plan.grid, *ring);
+    plan.tiles = TilesOf(plan.grid, InGrid(plan.grid, *ring));
     if (plan.tiles.size() <= static_cast<std::size_t>(max_tiles)) break;
   }
   if (plan.tiles.empty()) return std::nullopt;  // a scan too small to cover a pixel's centre
   plan.reduced = plan.scale > 1;
   if (!clip.empty()) {
-    for (const Point& p : InGrid(plan.grid, *ring)) plan.clip.push_back({p.x, p.y});
+    plan.clip = InGrid(plan.grid, *ring);
   }
   return plan;
 }

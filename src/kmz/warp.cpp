@@ -173,9 +173,10 @@ std::vector<double> RowWithin(const std::vector<std::array<double, 2>>& clip, do
 
 void DrawTile(const SheetModel& sheet, const TilePlan& plan, const Tile& tile,
               const RowWindow& window, double scan_width, double scan_height, int scale,
-              std::vector<std::uint8_t>& rgb) {
+              std::vector<std::uint8_t>& rgb, std::vector<std::uint8_t>& covered) {
   const TileGrid& grid = plan.grid;
   rgb.assign(std::size_t{3} * tile.width * tile.height, 255);
+  covered.assign(std::size_t{1} * tile.width * tile.height, 0);
   const int last = tile.width - 1;
   std::vector<std::optional<std::array<double, 2>>> exact(last / kExactEvery + 2);
   auto column_of = [&](std::size_t node) {
@@ -188,12 +189,13 @@ void DrawTile(const SheetModel& sheet, const TilePlan& plan, const Tile& tile,
     };
     for (std::size_t node = 0; node < exact.size(); ++node) exact[node] = scan_at(column_of(node));
     std::uint8_t* out = rgb.data() + std::size_t{3} * tile.width * j;
+    std::uint8_t* shown = covered.data() + std::size_t{1} * tile.width * j;
     double top_row = std::numeric_limits<double>::quiet_NaN();
     const std::uint8_t *top = nullptr, *bottom = nullptr;
     std::vector<double> within;
     if (!plan.clip.empty()) within = RowWithin(plan.clip, static_cast<double>(tile.y + j) + 0.5);
     std::size_t stretch = 0;
-    for (int i = 0; i <= last; ++i, out += 3) {
+    for (int i = 0; i <= last; ++i, out += 3, ++shown) {
       if (!plan.clip.empty()) {
         const double x = static_cast<double>(tile.x + i) + 0.5;
         while (stretch < within.size() && within[stretch] <= x) ++stretch;
@@ -229,6 +231,7 @@ void DrawTile(const SheetModel& sheet, const TilePlan& plan, const Tile& tile,
         top = window.Row(ya);
         bottom = window.Row(yb);
       }
+      *shown = 1;
       for (int c = 0; c < 3; ++c) {
         const double upper = top[xa * 3 + c] + tx * (top[xb * 3 + c] - top[xa * 3 + c]);
         const double lower = bottom[xa * 3 + c] + tx * (bottom[xb * 3 + c] - bottom[xa * 3 + c]);
@@ -267,13 +270,13 @@ std::error_code WarpTiles(const SheetModel& sheet, const TilePlan& plan, ImageRo
   if (stats) *stats = {scale, static_cast<std::size_t>(bytes())};
 
   RowWindow window(source, scale, rows);
-  std::vector<std::uint8_t> rgb;
+  std::vector<std::uint8_t> rgb, covered;
   for (std::size_t i : order) {
     const RowSpan needed = Rows(reaches[i], scale, window.height());
     window.Release(needed.first);
     if (const std::error_code ec = window.DecodeThrough(needed.last)) return ec;
-    DrawTile(sheet, plan, plan.tiles[i], window, width, height, scale, rgb);
-    if (const std::error_code ec = sink(plan.tiles[i], rgb.data())) return ec;
+    DrawTile(sheet, plan, plan.tiles[i], window, width, height, scale, rgb, covered);
+    if (const std::error_code ec = sink(plan.tiles[i], rgb.data(), covered.data())) return ec;
   }
   return {};
 }

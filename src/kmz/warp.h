@@ -17,8 +17,10 @@ namespace kal2map {
 // and the finished archive, a 20,000 x 15,000 scan stays well within 256 MB.
 inline constexpr std::size_t kWindowBytes = std::size_t{96} << 20;
 
-// A finished tile: rows of 3 * tile.width bytes of RGB, the top row first.
-using TileSink = std::function<std::error_code(const Tile& tile, const std::uint8_t* rgb)>;
+// A finished tile: rows of 3 * tile.width bytes of RGB, the top row first, and a byte a pixel
+// that is not 0 where the scan (within the clip) shows.
+using TileSink = std::function<std::error_code(const Tile& tile, const std::uint8_t* rgb,
+                                               const std::uint8_t* covered)>;
 
 struct WarpStats {
   int decode_scale = 1;          // scan pixels averaged into one, each way, while decoding

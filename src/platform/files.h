@@ -153,6 +153,20 @@ class FileReplacer {
 // Replaces one file as a batch of its own (see FileReplacer).
 std::error_code ReplaceFileContents(const std::filesystem::path& path, std::string_view contents);
 
+// For files that another writer (SQLite) builds in place of a string.
+//
+// A name beside `path`, in its folder, that no listing of "*.kal" matches and no other run uses.
+std::filesystem::path TemporaryNameFor(const std::filesystem::path& path);
+// Whether a file may be replaced at `path`: nothing there, or an ordinary file the user has not
+// write-protected (FileError::kWriteProtected).
+std::error_code CheckReplaceable(const std::filesystem::path& path);
+// Moves `temp`, a complete file in the folder of `target` that nothing holds open, over
+// `target` so that a power cut leaves the old file or the whole new one: the file is flushed,
+// moved, then the folder is flushed. A replaced file keeps its permissions. Fails without
+// moving when `target` may not be replaced (CheckReplaceable); `temp` is then left to the caller.
+std::error_code ReplaceWithFinished(const std::filesystem::path& target,
+                                    const std::filesystem::path& temp);
+
 // A file open for sequential reading; opening a pipe or device fails instead of blocking.
 class InputFile {
  public:

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cerrno>
 #include <limits>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -31,18 +32,6 @@ std::error_code WriteAll(int fd, std::string_view data) {
     data.remove_prefix(static_cast<std::size_t>(n));
   }
   return {};
-}
-
-// A name in the target's folder that no listing of "*.kal" matches and no other run uses.
-// Only the start of the target's name is used, so that a target whose name has the longest
-// length the file system allows still gets a temporary name it accepts.
-std::filesystem::path TemporaryNameFor(const std::filesystem::path& path) {
-  static std::atomic<unsigned> counter{0};
-  static const std::string pid = std::to_string(::getpid());
-  constexpr std::size_t kNamePart = 200;  // leaves room for the rest below NAME_MAX (255)
-  std::string name = "." + path.filename().string().substr(0, kNamePart) + "." + pid + "." +
-                     std::to_string(counter++) + ".tmp";
-  return path.parent_path() / name;
 }
 
 // Keeps a replacing file open in `handle` for the batch's flush; where a file system would not
@@ -81,7 +70,42 @@ bool IsMountPoint(int dir_fd, const char* name, const struct stat* parent) {
          st.st_dev != parent->st_dev;
 }
 
+// Whether a file may be replaced at `path`; `mode` gets the permissions of the one there.
+std::error_code Replaceable(const std::filesystem::path& path, std::optional<mode_t>& mode) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return errno == ENOENT ? std::error_code() : LastError();
+  if (S_ISDIR(st.st_mode)) return {EISDIR, std::generic_category()};
+  if (!S_ISREG(st.st_mode)) return MakeError(FileError::kNotRegularFile);
+  // Root could write it, but the user marked it read-only: respect that for everyone.
+  if ((st.st_mode & 0222) == 0) return MakeError(FileError::kWriteProtected);
+  mode = st.st_mode & 07777;
+  return {};
+}
+
+// A rename reaches the disk only once its folder is flushed.
+std::error_code FlushFolderOf(const std::filesystem::path& folder) {
+  const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return LastError();
+  std::error_code ec;
+  // EINVAL: the file system cannot flush a folder, and there is no other way to do it.
+  if (::fsync(fd) != 0 && errno != EINVAL) ec = LastError();
+  ::close(fd);
+  return ec;
+}
+
 }  // namespace
+
+// A name in the target's folder that no listing of "*.kal" matches and no other run uses.
+// Only the start of the target's name is used, so that a target whose name has the longest
+// length the file system allows still gets a temporary name it accepts.
+std::filesystem::path TemporaryNameFor(const std::filesystem::path& path) {
+  static std::atomic<unsigned> counter{0};
+  static const std::string pid = std::to_string(::getpid());
+  constexpr std::size_t kNamePart = 200;  // leaves room for the rest below NAME_MAX (255)
+  std::string name = "." + path.filename().string().substr(0, kNamePart) + "." + pid + "." +
+                     std::to_string(counter++) + ".tmp";
+  return path.parent_path() / name;
+}
 
 int CompareFileNames(NativeName a, NativeName b) { return a.compare(b); }
 
@@ -190,19 +214,9 @@ FolderListing ListFolder(const std::filesystem::path& folder,
 
 std::error_code FileReplacer::WriteTemporary(Pending& file, std::string_view contents) {
   const std::filesystem::path& path = file.target;
-  mode_t mode = 0666;  // for a new file; the umask applies
-  bool keep_mode = false;
-  struct stat st;
-  if (::stat(path.c_str(), &st) == 0) {
-    if (S_ISDIR(st.st_mode)) return {EISDIR, std::generic_category()};
-    if (!S_ISREG(st.st_mode)) return MakeError(FileError::kNotRegularFile);
-    // Root could write it, but the user marked it read-only: respect that for everyone.
-    if ((st.st_mode & 0222) == 0) return MakeError(FileError::kWriteProtected);
-    mode = st.st_mode & 07777;
-    keep_mode = true;
-  } else if (errno != ENOENT) {
-    return LastError();
-  }
+  std::optional<mode_t> mode;  // none for a new file: the umask applies
+  if (std::error_code ec = Replaceable(path, mode)) return ec;
+  const bool keep_mode = mode.has_value();
 
   const std::filesystem::path temp = TemporaryNameFor(path);
   int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -210,7 +224,7 @@ std::error_code FileReplacer::WriteTemporary(Pending& file, std::string_view con
   file.temp = temp;
   file.replacing = keep_mode;
   std::error_code ec = WriteAll(fd, contents);
-  if (!ec && keep_mode && ::fchmod(fd, mode) != 0) ec = LastError();
+  if (!ec && keep_mode && ::fchmod(fd, *mode) != 0) ec = LastError();
   // Unflushed, the rename may reach the disk before the bytes, and a power cut leaves an empty
   // file where the old one was.
   if (!ec && keep_mode) ec = FlushLaterOrNow(fd, file.handle);
@@ -259,15 +273,29 @@ std::error_code FileReplacer::MoveIntoPlace(const Pending& file) {
 
 void FileReplacer::RemoveTemporary(const Pending& file) { ::unlink(file.temp.c_str()); }
 
-// A rename reaches the disk only once its folder is flushed.
 std::error_code FileReplacer::FlushFolder(const std::filesystem::path& folder) {
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  return FlushFolderOf(folder);
+}
+
+std::error_code CheckReplaceable(const std::filesystem::path& path) {
+  std::optional<mode_t> mode;
+  return Replaceable(path, mode);
+}
+
+std::error_code ReplaceWithFinished(const std::filesystem::path& target,
+                                    const std::filesystem::path& temp) {
+  std::optional<mode_t> mode;
+  if (std::error_code ec = Replaceable(target, mode)) return ec;
+  const int fd = ::open(temp.c_str(), O_WRONLY | O_CLOEXEC);
   if (fd < 0) return LastError();
   std::error_code ec;
-  // EINVAL: the file system cannot flush a folder, and there is no other way to do it.
-  if (::fsync(fd) != 0 && errno != EINVAL) ec = LastError();
-  ::close(fd);
-  return ec;
+  if (mode && ::fchmod(fd, *mode) != 0) ec = LastError();
+  // Unflushed, the rename may reach the disk before the bytes.
+  if (!ec && ::fsync(fd) != 0) ec = LastError();
+  if (::close(fd) != 0 && !ec) ec = LastError();
+  if (ec) return ec;
+  if (::rename(temp.c_str(), target.c_str()) != 0) return LastError();
+  return FlushFolderOf(target.parent_path());
 }
 
 InputFile::~InputFile() {

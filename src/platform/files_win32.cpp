@@ -18,7 +18,7 @@ using win32::WriteAll;
 
 // A name in the target's folder that no listing of "*.kal" matches and no other run uses. It
 // stays within the 255 characters a name may have, however long the target's name is.
-std::wstring TemporaryNameFor(std::wstring_view path) {
+std::wstring TemporaryWideName(std::wstring_view path) {
   static std::atomic<unsigned> counter{0};
   const std::wstring suffix =
       L"." + std::to_wstring(::GetCurrentProcessId()) + L"." + std::to_wstring(counter++) + L".tmp";
@@ -67,7 +67,51 @@ std::error_code FlushData(HANDLE file) {
   return {static_cast<int>(nt.to_error(result)), std::system_category()};
 }
 
+// Whether a file may be replaced at `target` (in the extended form); `replacing` is set when
+// there is one.
+std::error_code Replaceable(const std::wstring& target, bool& replacing) {
+  const DWORD attributes = ::GetFileAttributesW(target.c_str());
+  replacing = attributes != INVALID_FILE_ATTRIBUTES;
+  if (replacing) {
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return {EISDIR, std::generic_category()};
+    if (attributes & FILE_ATTRIBUTE_READONLY) return MakeError(FileError::kWriteProtected);
+  } else if (::GetLastError() != ERROR_FILE_NOT_FOUND) {
+    return LastError();
+  }
+  return {};
+}
+
 }  // namespace
+
+std::filesystem::path TemporaryNameFor(const std::filesystem::path& path) {
+  return TemporaryWideName(path.native());
+}
+
+std::error_code CheckReplaceable(const std::filesystem::path& path) {
+  bool replacing = false;
+  return Replaceable(ExtendedPath(path), replacing);
+}
+
+std::error_code ReplaceWithFinished(const std::filesystem::path& target,
+                                    const std::filesystem::path& temp) {
+  const std::wstring to = ExtendedPath(target), from = ExtendedPath(temp);
+  bool replacing = false;
+  if (std::error_code ec = Replaceable(to, replacing)) return ec;
+  HANDLE file = ::CreateFileW(from.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return LastError();
+  // Otherwise the move may reach the disk before the bytes.
+  std::error_code ec;
+  if (!::FlushFileBuffers(file)) ec = LastError();
+  if (!::CloseHandle(file) && !ec) ec = LastError();
+  if (ec) return ec;
+  // Written through, the move needs no flush of the folder afterwards.
+  if (!::MoveFileExW(from.c_str(), to.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return LastError();
+  }
+  return {};
+}
 
 int CompareFileNames(NativeName a, NativeName b) {
   // The file system folds case by its own table, which CompareStringOrdinal shares; the
@@ -182,16 +226,10 @@ FolderListing ListFolder(const std::filesystem::path& folder,
 
 std::error_code FileReplacer::WriteTemporary(Pending& pending, std::string_view contents) {
   const std::wstring target = ExtendedPath(pending.target);
-  const DWORD attributes = ::GetFileAttributesW(target.c_str());
-  const bool replacing = attributes != INVALID_FILE_ATTRIBUTES;
-  if (replacing) {
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return {EISDIR, std::generic_category()};
-    if (attributes & FILE_ATTRIBUTE_READONLY) return MakeError(FileError::kWriteProtected);
-  } else if (::GetLastError() != ERROR_FILE_NOT_FOUND) {
-    return LastError();
-  }
+  bool replacing = false;
+  if (std::error_code ec = Replaceable(target, replacing)) return ec;
 
-  const std::wstring temp = TemporaryNameFor(target);
+  const std::wstring temp = TemporaryWideName(target);
   HANDLE file = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return LastError();

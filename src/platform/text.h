@@ -13,6 +13,11 @@ namespace kal2map {
 // A path for display, as UTF-8 (on POSIX the name's bytes as they are).
 std::string PathText(const std::filesystem::path& path);
 
+// `path` as the UTF-8 file name that libraries such as SQLite take and turn back into the
+// system's own: on POSIX the name's bytes, never a code page's. (On Windows a name with an
+// unpaired surrogate, which UTF-8 cannot hold, would come back as another name.)
+std::string LibraryFileName(const std::filesystem::path& path);
+
 // The reason behind `ec` in German words, without a final full stop.
 std::string ErrorText(const std::error_code& ec);
 

@@ -12,6 +12,8 @@ namespace kal2map {
 
 std::string PathText(const std::filesystem::path& path) { return path.string(); }
 
+std::string LibraryFileName(const std::filesystem::path& path) { return path.native(); }
+
 std::string ErrorText(const std::error_code& ec) {
   if (ec.category() == std::generic_category() || ec.category() == std::system_category()) {
     if (const char* text = GermanErrnoText(ec.value())) return text;

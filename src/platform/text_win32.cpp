@@ -56,6 +56,8 @@ std::string PathText(const std::filesystem::path& path) {
   return ToUtf8(win32::WithoutExtendedPrefix(path.native()));
 }
 
+std::string LibraryFileName(const std::filesystem::path& path) { return ToUtf8(path.native()); }
+
 std::string ErrorText(const std::error_code& ec) {
   if (ec.category() == std::system_category()) return SystemText(static_cast<DWORD>(ec.value()));
   if (ec.category() == std::generic_category()) {

@@ -44,6 +44,10 @@ struct State {
   bool FrameMaps = false;
   // Where the run's overview of all its sheets goes (GeoJSON); empty: none.
   std::filesystem::path OverviewPath;
+  // Where the run's seamless map of all its sheets goes: for phone apps (MBTiles) and for a
+  // Garmin (one KMZ of at most KmzTiles tiles); empty: none.
+  std::filesystem::path MbtilesPath;
+  std::filesystem::path KmzAllPath;
 };
 
 // Resets the record for a new process. `program_folder` is where the program runs from; a

@@ -26,6 +26,8 @@ inline constexpr std::string_view kFrameMenuText = "Kartenrand abschneiden";
 inline constexpr std::string_view kOverviewMenuText =
     "\xC3\x9C"
     "bersicht aller Bl\xC3\xA4tter (GeoJSON)";
+inline constexpr std::string_view kMbtilesMenuText = "Handy-Karte aller Bl\xC3\xA4tter (MBTiles)";
+inline constexpr std::string_view kKmzAllMenuText = "Garmin-Karte aller Bl\xC3\xA4tter (KMZ)";
 inline constexpr std::string_view kCompleteMapsMenuText =
     "Vollst\xC3\xA4ndige map-Dateien (Kartenrand, Bildgr\xC3\xB6\xC3\x9F"
     "e)";

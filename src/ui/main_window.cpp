@@ -36,7 +36,7 @@ constexpr UINT kProgressMilliseconds = 100;
 // The system menu entries that change the record; disabled during a run.
 constexpr UINT kRecordMenuEntries[] = {IDM_CHOOSE_FOLDER, IDM_SUBFOLDERS, IDM_COMPLETE_MAPS,
                                        IDM_KMZ,           IDM_FRAME,      IDM_OVERVIEW,
-                                       IDM_EXT_CHOICE};
+                                       IDM_MBTILES,       IDM_KMZ_ALL,    IDM_EXT_CHOICE};
 
 DWORD StyleFor(Control control) {
   constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
@@ -245,6 +245,12 @@ bool MainWindow::OnSysCommand(UINT command) {
     case IDM_FRAME:
       Frame_Click();
       return true;
+    case IDM_MBTILES:
+      Toggle(mbtiles_, IDM_MBTILES);
+      break;
+    case IDM_KMZ_ALL:
+      Toggle(kmz_all_, IDM_KMZ_ALL);
+      break;
     case IDM_OVERVIEW:
       Overview_Click();
       return true;
@@ -295,6 +301,8 @@ void MainWindow::Form_Load() {
   AppendMenuW(system_menu, MF_STRING, IDM_KMZ, ToWide(kKmzMenuText).c_str());
   AppendMenuW(system_menu, MF_STRING, IDM_FRAME, ToWide(kFrameMenuText).c_str());
   AppendMenuW(system_menu, MF_STRING, IDM_OVERVIEW, ToWide(kOverviewMenuText).c_str());
+  AppendMenuW(system_menu, MF_STRING, IDM_MBTILES, ToWide(kMbtilesMenuText).c_str());
+  AppendMenuW(system_menu, MF_STRING, IDM_KMZ_ALL, ToWide(kKmzAllMenuText).c_str());
   AppendMenuW(system_menu, MF_STRING, IDM_EXT_CHOICE, ToWide(kExtChoiceMenuText).c_str());
   choice_ = {{state_.WorkFolder, true}};
   DragAcceptFiles(window_, TRUE);
@@ -340,13 +348,16 @@ void MainWindow::Command_konv_Click() {
   SetMessageLine(std::string(kSearchingText));
   // The run converts with its own copy of the record and speaks only through `progress`, so
   // that nothing the window does meanwhile can reach into it.
-  // The overview goes into the folder shown: the first one chosen, or the first file's.
+  // The overview and the maps of all sheets go into the folder shown: the first one chosen,
+  // or the first file's.
   const ChosenPath& first = choice_.front();
-  state_.OverviewPath.clear();
-  if (overview_) {
-    state_.OverviewPath = (first.is_folder ? first.path : first.path.parent_path()) /
-                          std::filesystem::path(u8"\u00DCbersicht.geojson");
-  }
+  const std::filesystem::path shown = first.is_folder ? first.path : first.path.parent_path();
+  auto in_shown = [&](bool wanted, const char8_t* name) {
+    return wanted ? shown / std::filesystem::path(name) : std::filesystem::path();
+  };
+  state_.OverviewPath = in_shown(overview_, u8"\u00DCbersicht.geojson");
+  state_.MbtilesPath = in_shown(mbtiles_, u8"Alle Bl\u00E4tter.mbtiles");
+  state_.KmzAllPath = in_shown(kmz_all_, u8"Alle Bl\u00E4tter.kmz");
   auto work = [state = state_, &progress = *progress_, choice = choice_, subfolders = subfolders_,
                window = window_]() mutable {
     RunReport report;

@@ -105,6 +105,8 @@ class MainWindow final : public Window {
   std::vector<ChosenPath> choice_;
   bool subfolders_ = false;
   bool overview_ = false;  // an overview of all sheets in the folder shown
+  bool mbtiles_ = false;   // one map of all sheets there for phone apps
+  bool kmz_all_ = false;   // and one for a Garmin
   // Non-null from "Konvertieren" until the run's outcome is shown; then the worker is joined.
   std::unique_ptr<RunProgress> progress_;
   std::thread worker_;

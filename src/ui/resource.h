@@ -13,3 +13,5 @@
 #define IDM_KMZ 0x0050
 #define IDM_FRAME 0x0060
 #define IDM_OVERVIEW 0x0070
+#define IDM_MBTILES 0x0080
+#define IDM_KMZ_ALL 0x0090
