@@ -85,7 +85,11 @@ std::error_code MbtilesWriter::Finish(const MbtilesMetadata& m) {
   std::error_code ec = db_.Prepare("INSERT INTO metadata VALUES (?, ?)", insert);
   for (const auto& [name, value] : rows) {
     if (ec) break;
-    if (value.empty() && name != std::string_view("name")) continue;
+    // An empty attribution is still a row: readers that check the keys expect it.
+    if (value.empty() && name != std::string_view("name") &&
+        name != std::string_view("attribution")) {
+      continue;
+    }
     ec = insert.Bind(1, name);
     if (!ec) ec = insert.Bind(2, value);
     if (!ec) ec = insert.Run();
