@@ -171,7 +171,8 @@ TEST(Cli, HelpAndVersion) {
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(
       help.out.rfind("Aufruf: kal2map-cli [-r] [--complete] [--kmz [--kmz-tiles N] "
-                     "[--kmz-order N]] [--frame] [--overview DATEI] [--ext .EXT] [PFAD ...]\n",
+                     "[--kmz-order N]] [--frame] [--overview DATEI] [--mbtiles DATEI] "
+                     "[--kmz-all DATEI] [--ext .EXT] [PFAD ...]\n",
                      0),
       0u);
   Outcome version = RunCli(dir, {"--version"});
