@@ -23,7 +23,7 @@ MosaicObserver Observer(Window& window, const std::string& name, bool levels, bo
       if (!levels) return true;
       window.SetMessageLine(name + ": Zoomstufe " + std::to_string(p.level) + " fertig (" +
                             CountText(p.tiles, "Kachel", "Kacheln") + ")");
-    } else {
+    } else if (p.tiles == 0) {
       window.SetMessageLine(name + ": Blatt " + std::to_string(p.sheet) + " von " +
                             std::to_string(p.sheets));
     }

@@ -194,7 +194,7 @@ class Composer {
       if (observer_ && !observer_({i + 1, parts_.size(), -1, 0})) {
         return MakeError(MosaicError::kStopped);
       }
-      if (const std::error_code ec = Draw(parts_[i])) return ec;
+      if (const std::error_code ec = Draw(parts_[i], i + 1)) return ec;
     }
     return {};
   }
@@ -206,13 +206,14 @@ class Composer {
                                 : lower_[static_cast<std::size_t>(levels_.top - 1 - level)].Of(key);
   }
 
-  std::error_code Draw(const SheetPart& part) {
+  std::error_code Draw(const SheetPart& part, std::size_t number) {
     const MosaicSheet& sheet = *part.sheet;
     std::vector<bool> drawn(part.plan.tiles.size());
     std::error_code ec;
     std::unique_ptr<ImageRows> rows = OpenImageRows(sheet.image, ec);
     bool shown = false;
-    std::error_code fatal;  // of the spill or the output: the mosaic cannot go on
+    std::error_code fatal;  // of the spill or the output, or a stop: the mosaic cannot go on
+    std::size_t drawn_tiles = 0;
     if (rows) {
       const auto paint = [&](const Tile& tile, const std::uint8_t* rgb,
                              const std::uint8_t* covered) -> std::error_code {
@@ -228,7 +229,12 @@ class Composer {
             shown = true;
           }
         }
-        return fatal = Done(key);
+        if ((fatal = Done(key))) return fatal;
+        // A sheet of thousands of tiles takes seconds: a stop should not wait for its end.
+        if (observer_ && !observer_({number, parts_.size(), -1, ++drawn_tiles})) {
+          fatal = MakeError(MosaicError::kStopped);
+        }
+        return fatal;
       };
       ec = WarpTiles(sheet.sheet, part.plan, *rows, paint, nullptr, memory_.window);
       if (fatal) return fatal;

@@ -33,8 +33,9 @@ enum class MosaicError {
 };
 std::error_code MakeError(MosaicError e);
 
-// Told before each sheet is drawn (`sheet` from 1 of `sheets`) and after each level is
-// complete (`level`, with its `tiles`). False stops the mosaic.
+// Told before each sheet is drawn (`sheet` from 1 of `sheets`, `tiles` 0), after each of its
+// tiles (`tiles` drawn so far), and after each level is complete (`level`, with its `tiles`).
+// False stops the mosaic.
 struct MosaicProgress {
   std::size_t sheet = 0, sheets = 0;
   int level = -1;

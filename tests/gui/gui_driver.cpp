@@ -650,7 +650,8 @@ void ConvertWithMosaic(const Program& program, const Form& form, const Folders& 
   Press(form[ui::Command_konv]);
   const HWND box = AwaitRun(program);
   const std::wstring text = box != nullptr ? BoxText(box) : L"";
-  Check(text.find(folders.work + L"\\Alle Bl\u00e4tter.mbtiles: Kein Blatt") != std::wstring::npos,
+  Check(text.find(folders.work + L"\\Alle Bl\u00e4tter.mbtiles:") != std::wstring::npos &&
+            text.find(L"Kein Blatt") != std::wstring::npos,
         "the box names the map of all sheets in the folder shown: " + Shown(text));
   if (box != nullptr) CloseBox(box);
   SendNotifyMessageW(program.window, WM_SYSCOMMAND, IDM_MBTILES, 0);
