@@ -175,8 +175,21 @@ std::vector<Tile> TilesOf(const TileGrid& grid, std::span<const std::array<doubl
   // Column edges at anchor_x and whole tiles from it either way; the outer columns narrower.
   const std::int64_t first = grid.anchor_x % side == 0 ? 0 : grid.anchor_x % side - side;
   std::vector<Tile> tiles;
-  for (std::int64_t y = 0, row = 0; y < grid.height; y += side, ++row) {
-    for (std::int64_t x = first, column = 0; x < grid.width; x += side, ++column) {
+  if (outline.empty()) return tiles;
+  // Only the tiles round the outline's box: a mosaic's grid may span far more.
+  const auto [left, right] = std::ranges::minmax(outline, {}, [](auto& p) { return p[0]; });
+  const auto [top, bottom] = std::ranges::minmax(outline, {}, [](auto& p) { return p[1]; });
+  auto tile_of = [&](double v, std::int64_t origin, std::int64_t count) {
+    return std::clamp<std::int64_t>(static_cast<std::int64_t>(std::floor((v - origin) / side)), 0,
+                                    std::max<std::int64_t>(0, count - 1));
+  };
+  const std::int64_t columns = (grid.width - first + side - 1) / side;
+  const std::int64_t rows = (grid.height + side - 1) / side;
+  const std::int64_t row0 = tile_of(top[1], 0, rows), row1 = tile_of(bottom[1], 0, rows);
+  const std::int64_t col0 = tile_of(left[0], first, columns);
+  const std::int64_t col1 = tile_of(right[0], first, columns);
+  for (std::int64_t row = row0, y = row0 * side; row <= row1; y += side, ++row) {
+    for (std::int64_t column = col0, x = first + col0 * side; column <= col1; x += side, ++column) {
       Tile t;
       t.row = static_cast<int>(row);
       t.column = static_cast<int>(column);

@@ -95,7 +95,7 @@ std::error_code WriteMbtilesMosaic(std::span<const MosaicSheet> sheets,
   metadata.south = mosaic.south;
   metadata.east = mosaic.east;
   metadata.north = mosaic.north;
-  metadata.center_lon = (mosaic.west + mosaic.east) / 2;
+  metadata.center_lon = mosaic.center_lon;
   metadata.center_lat = (mosaic.south + mosaic.north) / 2;
   metadata.center_zoom = mosaic.levels.lowest;
   metadata.min_zoom = mosaic.levels.lowest;

@@ -82,6 +82,12 @@ std::vector<Footprint> Footprints(std::span<const MosaicSheet> sheets,
                           2;
     footprints.push_back({&sheet, std::move(*ring), (*steps)[0] * MetresPerDegree(middle).lat});
   }
+  // East of -180, as each ring was on its own: a region across 180 reaches past 180 instead.
+  if (BoundsOf(footprints).west < -180 - 1e-9) {
+    for (Footprint& f : footprints) {
+      for (LonLat& p : f.ring) p.lon += 360;
+    }
+  }
   return footprints;
 }
 
@@ -132,6 +138,7 @@ std::error_code PlanMercator(std::span<const Footprint> footprints, MercatorMosa
   mosaic.west = std::max(b.west, -180.0);
   mosaic.east = b.east > 180 ? 180.0 : b.east;
   if (b.east > 180) mosaic.west = -180;
+  mosaic.center_lon = WrapLongitude((b.west + b.east) / 2);
   mosaic.south = std::max(b.south, -TileGrid::kMercatorLimit);
   mosaic.north = std::min(b.north, TileGrid::kMercatorLimit);
 
@@ -202,10 +209,11 @@ std::error_code PlanLatLon(std::span<const Footprint> footprints, int max_tiles,
       1.0, std::sqrt(area / (lat_step * lon_step) / (double{kTileSide} * kTileSide) / max_tiles));
   for (;; scale *= kScaleStep) {
     mosaic.grid = GridFor(points, lat_step * scale, lon_step * scale);
+    // Sheets far apart: a coarser grid until its tiles can be numbered.
     if (!(static_cast<double>(mosaic.grid.width) * static_cast<double>(mosaic.grid.height) /
               (double{kTileSide} * kTileSide) <
           1e6)) {
-      return MakeError(MosaicError::kTooManyTiles);
+      continue;
     }
     std::set<std::pair<int, int>> seen;
     mosaic.tiles.clear();

@@ -33,6 +33,7 @@ struct MercatorMosaic {
   Levels levels;                 // zoom levels
   std::vector<SheetPart> parts;  // north to south
   double west = 0, south = 0, east = 0, north = 0;
+  double center_lon = 0;  // within -180..180, also for a region across 180
 };
 
 // The zoom levels from the first as fine as the finest sheet at the mosaic's middle latitude
