@@ -171,7 +171,7 @@ class Composer {
         summary_(summary),
         pending_(spill, memory.tiles, levels.top) {
     for (const SheetPart& part : parts) {
-      for (const Tile& t : part.plan.tiles) waiting_.Add(Key(levels.top, t.column, t.row));
+      for (const Tile& t : part.tiles()) waiting_.Add(Key(levels.top, t.column, t.row));
     }
     waiting_.Seal();
     // Each level waits for its tiles' children; the tiles a level has are the parents of
@@ -208,7 +208,9 @@ class Composer {
 
   std::error_code Draw(const SheetPart& part, std::size_t number) {
     const MosaicSheet& sheet = *part.sheet;
-    std::vector<bool> drawn(part.plan.tiles.size());
+    TilePlan plan = part.plan;
+    plan.tiles = part.tiles();
+    std::vector<bool> drawn(plan.tiles.size());
     std::error_code ec;
     std::unique_ptr<ImageRows> rows = OpenImageRows(sheet.image, ec);
     bool shown = false;
@@ -217,7 +219,7 @@ class Composer {
     if (rows) {
       const auto paint = [&](const Tile& tile, const std::uint8_t* rgb,
                              const std::uint8_t* covered) -> std::error_code {
-        drawn[static_cast<std::size_t>(&tile - part.plan.tiles.data())] = true;
+        drawn[static_cast<std::size_t>(&tile - plan.tiles.data())] = true;
         const std::uint64_t key = Key(levels_.top, tile.column, tile.row);
         Pending* p = nullptr;
         if ((fatal = pending_.Get(key, tile.width, tile.height, WaitingFor(key), p))) return fatal;
@@ -236,7 +238,7 @@ class Composer {
         }
         return fatal;
       };
-      ec = WarpTiles(sheet.sheet, part.plan, *rows, paint, nullptr, memory_.window);
+      ec = WarpTiles(sheet.sheet, plan, *rows, paint, nullptr, memory_.window);
       if (fatal) return fatal;
     }
     if (ec) {
@@ -247,7 +249,7 @@ class Composer {
     // Its tiles wait for it no longer.
     for (std::size_t i = 0; i < drawn.size(); ++i) {
       if (drawn[i]) continue;
-      const Tile& tile = part.plan.tiles[i];
+      const Tile& tile = plan.tiles[i];
       const std::uint64_t key = Key(levels_.top, tile.column, tile.row);
       Pending* p = nullptr;
       if (const std::error_code e = pending_.Get(key, tile.width, tile.height, WaitingFor(key), p))

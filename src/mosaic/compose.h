@@ -5,6 +5,7 @@
 #include <functional>
 #include <span>
 #include <system_error>
+#include <vector>
 
 #include "kmz/tiles.h"
 #include "mosaic/mosaic.h"
@@ -14,9 +15,11 @@ namespace kal2map {
 // One sheet's part of the top level.
 struct SheetPart {
   const MosaicSheet* sheet = nullptr;
-  // The top level's grid, the sheet's tiles there (column and row as the tile is known, x and
-  // y where the sheet draws it), its clip in grid pixels and its scale.
+  // The top level's grid, its clip in grid pixels and its scale; no tiles.
   TilePlan plan;
+  // The sheet's tiles there: column and row as the tile is known, x and y where the sheet
+  // draws it. Listed when needed, so that hundreds of sheets do not hold theirs all run long.
+  std::function<std::vector<Tile>()> tiles;
   std::uint16_t rank = 0;  // where sheets overlap, the higher rank is shown
 };
 

@@ -20,8 +20,8 @@ std::string ErrorText(int code) {
     case MosaicError::kNoSheet:
       return "Kein Blatt hat zugleich ein Bild und eine Lage";
     case MosaicError::kTooManyTiles:
-      return "Die Bl\xC3\xA4tter liegen \xC3\xBC"
-             "ber zu viele Kacheln verstreut";
+      return "Die Karte aller Bl\xC3\xA4tter h\xC3\xA4tte in ihrer feinsten Zoomstufe \xC3\xBC"
+             "ber zwei Millionen Kacheln";
     case MosaicError::kStopped:
       return "Abgebrochen";
   }

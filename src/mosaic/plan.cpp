@@ -15,7 +15,7 @@ constexpr int kMaxZoom = 24;
 // Sheets whose pixels differ by less than this are of one scale: their order decides.
 constexpr double kSameScale = 1.05;
 // More tiles than this is no region of sheets but a broken calibration.
-constexpr std::size_t kMaxTopTiles = std::size_t{1} << 22;
+constexpr std::size_t kMaxTopTiles = std::size_t{1} << 21;
 constexpr double kScaleStep = 1.02;
 
 double Mean(const std::vector<LonLat>& ring) {
@@ -149,7 +149,7 @@ std::error_code PlanMercator(std::span<const Footprint> footprints, MercatorMosa
   std::size_t total = 0;
   for (std::size_t i = 0; i < footprints.size(); ++i) {
     const Footprint& f = footprints[i];
-    SheetPart part{f.sheet, {}, ranks[i]};
+    SheetPart part{f.sheet, {}, {}, ranks[i]};
     part.plan.grid = grid;
     part.plan.clip = InGrid(grid, f.ring);
     const auto [left, right] =
@@ -159,23 +159,25 @@ std::error_code PlanMercator(std::span<const Footprint> footprints, MercatorMosa
     const std::int64_t c1 = static_cast<std::int64_t>(std::floor(right[0] / 256));
     const std::int64_t r0 = std::max<std::int64_t>(0, std::floor(high[1] / 256));
     const std::int64_t r1 = std::min<std::int64_t>(columns - 1, std::floor(low[1] / 256));
-    if (static_cast<double>(c1 - c0 + 1) * static_cast<double>(r1 - r0 + 1) > kMaxTopTiles) {
-      return MakeError(MosaicError::kTooManyTiles);
-    }
-    for (std::int64_t r = r0; r <= r1; ++r) {
-      for (std::int64_t c = c0; c <= c1; ++c) {
-        if (!ShowsOutline(part.plan.clip, c * 256, r * 256, c * 256 + 256, r * 256 + 256)) continue;
-        Tile t;
-        t.column = static_cast<int>(((c % columns) + columns) % columns);
-        t.row = static_cast<int>(r);
-        t.x = c * 256;
-        t.y = r * 256;
-        t.width = t.height = 256;
-        part.plan.tiles.push_back(t);
-      }
-    }
-    total += part.plan.tiles.size();
+    total += static_cast<std::size_t>(
+        std::min(static_cast<double>(c1 - c0 + 1) * static_cast<double>(r1 - r0 + 1), 1e12));
     if (total > kMaxTopTiles) return MakeError(MosaicError::kTooManyTiles);
+    part.tiles = [clip = part.plan.clip, c0, c1, r0, r1, columns] {
+      std::vector<Tile> tiles;
+      for (std::int64_t r = r0; r <= r1; ++r) {
+        for (std::int64_t c = c0; c <= c1; ++c) {
+          if (!ShowsOutline(clip, c * 256, r * 256, c * 256 + 256, r * 256 + 256)) continue;
+          Tile t;
+          t.column = static_cast<int>(((c % columns) + columns) % columns);
+          t.row = static_cast<int>(r);
+          t.x = c * 256;
+          t.y = r * 256;
+          t.width = t.height = 256;
+          tiles.push_back(t);
+        }
+      }
+      return tiles;
+    };
     // Where the level is coarser than the scan, rows are averaged as they are decoded.
     part.plan.scale = std::max(1.0, kEquatorMetres * std::cos(NorthOf(f) * TileGrid::kPi / 180) /
                                         grid.world / f.metres_per_pixel);
@@ -229,10 +231,10 @@ std::error_code PlanLatLon(std::span<const Footprint> footprints, int max_tiles,
   const std::vector<std::uint16_t> ranks = Ranks(footprints);
   std::vector<SheetPart> parts;
   for (std::size_t i = 0; i < footprints.size(); ++i) {
-    SheetPart part{footprints[i].sheet, {}, ranks[i]};
+    SheetPart part{footprints[i].sheet, {}, {}, ranks[i]};
     part.plan.grid = mosaic.grid;
     part.plan.clip = InGrid(mosaic.grid, footprints[i].ring);
-    part.plan.tiles = TilesOf(mosaic.grid, part.plan.clip);
+    part.tiles = [grid = mosaic.grid, clip = part.plan.clip] { return TilesOf(grid, clip); };
     part.plan.scale = std::max(1.0, finest * scale / footprints[i].metres_per_pixel);
     parts.push_back(std::move(part));
   }
