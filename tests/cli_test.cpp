@@ -165,6 +165,23 @@ TEST(Cli, AWriteProtectedMapIsKeptAndReported) {
   EXPECT_EQ(Listing(dir.path()), "a.kal a.map b.kal b.map c.kal c.map");
 }
 
+// A map of all sheets that cannot be made fails alone, naming its file and why; the sheets'
+// maps are written all the same.
+TEST(Cli, AMapOfAllSheetsThatCannotBeMadeFailsAlone) {
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"--mbtiles", "nowhere/x.mbtiles", "."}, "nowhere/x.mbtiles: "},
+      {{"--kmz-all", "x.kmz", "."}, "x.kmz: Kein Blatt hat zugleich ein Bild und eine Lage\n"},
+  };
+  for (const auto& [args, message] : cases) {
+    TempDir dir;
+    WriteFile(dir / "a.kal", kKal);
+    Outcome run = RunCli(dir, args);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("kal2map-cli: " + message), std::string::npos) << run.err;
+    EXPECT_EQ(Listing(dir.path()), "a.kal a.map") << args[1];
+  }
+}
+
 TEST(Cli, HelpAndVersion) {
   TempDir dir;
   Outcome help = RunCli(dir, {"--help"});

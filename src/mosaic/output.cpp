@@ -62,13 +62,14 @@ std::error_code WriteMbtilesMosaic(std::span<const MosaicSheet> sheets,
                                    const std::filesystem::path& path,
                                    const MosaicObserver& observer, MosaicSummary& summary,
                                    const MosaicMemory& memory) {
+  // First, so that a file that cannot be written says so at once, sheets or none.
+  MbtilesWriter writer;
+  if (const std::error_code ec = writer.Open(path)) return ec;
   const std::vector<Footprint> footprints = Footprints(sheets, summary.warnings);
   MercatorMosaic mosaic;
   if (const std::error_code ec = PlanMercator(footprints, mosaic)) return ec;
   summary.min_zoom = mosaic.levels.lowest;
   summary.max_zoom = mosaic.levels.top;
-  MbtilesWriter writer;
-  if (const std::error_code ec = writer.Open(path)) return ec;
   std::string jpeg;
   const TileEmit emit = [&](int level, int column, int row, int width, int height,
                             const std::uint8_t* rgb) -> std::error_code {
