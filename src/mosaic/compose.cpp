@@ -176,6 +176,8 @@ class Composer {
     waiting_.Seal();
     // Each level waits for its tiles' children; the tiles a level has are the parents of
     // the tiles of the level above.
+    // Reserved, so that `above` stays where the level before was put.
+    lower_.reserve(static_cast<std::size_t>(levels.top - levels.lowest));
     const Waiting* above = &waiting_;
     for (int level = levels.top - 1; level >= levels.lowest; --level) {
       Waiting& below = lower_.emplace_back();
