@@ -32,35 +32,40 @@ std::uint64_t ParentOf(std::uint64_t key) {
 struct Pending {
   int width = 0, height = 0;
   std::uint32_t waiting = 0;  // sheets, or tiles of the level above, still to come
+  bool shown = false;         // a sheet shows in it; a tile that stays white is not written
   std::vector<std::uint8_t> rgb;
   std::vector<std::uint16_t> rank;
 
   std::size_t Bytes() const { return rgb.size() + rank.size() * 2; }
 };
 
+constexpr std::size_t kHead = 16;  // width, height, waiting, shown
+
 std::vector<std::uint8_t> Serialise(const Pending& p) {
-  std::vector<std::uint8_t> bytes(12 + p.Bytes());
-  const std::uint32_t head[3] = {static_cast<std::uint32_t>(p.width),
-                                 static_cast<std::uint32_t>(p.height), p.waiting};
-  std::memcpy(bytes.data(), head, 12);
-  std::memcpy(bytes.data() + 12, p.rgb.data(), p.rgb.size());
+  std::vector<std::uint8_t> bytes(kHead + p.Bytes());
+  const std::uint32_t head[4] = {static_cast<std::uint32_t>(p.width),
+                                 static_cast<std::uint32_t>(p.height), p.waiting, p.shown};
+  std::memcpy(bytes.data(), head, kHead);
+  std::memcpy(bytes.data() + kHead, p.rgb.data(), p.rgb.size());
   if (!p.rank.empty())
-    std::memcpy(bytes.data() + 12 + p.rgb.size(), p.rank.data(), p.rank.size() * 2);
+    std::memcpy(bytes.data() + kHead + p.rgb.size(), p.rank.data(), p.rank.size() * 2);
   return bytes;
 }
 
 Pending Deserialise(const std::vector<std::uint8_t>& bytes, bool ranked) {
   Pending p;
-  std::uint32_t head[3];
-  std::memcpy(head, bytes.data(), 12);
+  std::uint32_t head[4];
+  std::memcpy(head, bytes.data(), kHead);
   p.width = static_cast<int>(head[0]);
   p.height = static_cast<int>(head[1]);
   p.waiting = head[2];
+  p.shown = head[3] != 0;
   const std::size_t pixels = std::size_t{head[0]} * head[1];
-  p.rgb.assign(bytes.begin() + 12, bytes.begin() + 12 + static_cast<std::ptrdiff_t>(pixels * 3));
+  p.rgb.assign(bytes.begin() + kHead,
+               bytes.begin() + kHead + static_cast<std::ptrdiff_t>(pixels * 3));
   if (ranked) {
     p.rank.resize(pixels);
-    std::memcpy(p.rank.data(), bytes.data() + 12 + pixels * 3, pixels * 2);
+    std::memcpy(p.rank.data(), bytes.data() + kHead + pixels * 3, pixels * 2);
   }
   return p;
 }
@@ -186,7 +191,7 @@ class Composer {
       above = &below;
     }
     totals_.assign(static_cast<std::size_t>(levels.top - levels.lowest + 1), 0);
-    done_ = totals_;
+    done_ = written_ = totals_;
     totals_[0] = waiting_.Counts().size();
     for (std::size_t i = 0; i < lower_.size(); ++i) totals_[i + 1] = lower_[i].Counts().size();
   }
@@ -230,7 +235,7 @@ class Composer {
           if (covered[i] && part.rank > p->rank[i]) {
             p->rank[i] = part.rank;
             std::memcpy(&p->rgb[i * 3], rgb + i * 3, 3);
-            shown = true;
+            shown = p->shown = true;
           }
         }
         if ((fatal = Done(key))) return fatal;
@@ -268,14 +273,17 @@ class Composer {
     if (--p->waiting > 0) return {};
     const Pending tile = pending_.Remove(key);
     const int level = LevelOf(key);
-    if (const std::error_code ec =
-            emit_(level, ColumnOf(key), RowOf(key), tile.width, tile.height, tile.rgb.data())) {
-      return ec;
-    }
-    ++summary_.tiles;
     const std::size_t index = static_cast<std::size_t>(levels_.top - level);
+    if (tile.shown) {
+      if (const std::error_code ec =
+              emit_(level, ColumnOf(key), RowOf(key), tile.width, tile.height, tile.rgb.data())) {
+        return ec;
+      }
+      ++summary_.tiles;
+      ++written_[index];
+    }
     if (++done_[index] == totals_[index] && observer_ &&
-        !observer_({0, parts_.size(), level, totals_[index]})) {
+        !observer_({0, parts_.size(), level, written_[index]})) {
       return MakeError(MosaicError::kStopped);
     }
     if (level == levels_.lowest) return {};
@@ -285,6 +293,7 @@ class Composer {
             pending_.Get(parent, kPyramidSide, kPyramidSide, WaitingFor(parent), q)) {
       return ec;
     }
+    q->shown = q->shown || tile.shown;
     const int half = kPyramidSide / 2;
     const int left = (ColumnOf(key) % 2) * half, top = (RowOf(key) % 2) * half;
     for (int y = 0; y < half && 2 * y < tile.height; ++y) {
@@ -312,8 +321,9 @@ class Composer {
   MosaicSummary& summary_;
   PendingTiles pending_;
   Waiting waiting_;
-  std::vector<Waiting> lower_;              // top - 1 down to lowest
-  std::vector<std::size_t> totals_, done_;  // tiles of each level, top first, and those emitted
+  std::vector<Waiting> lower_;  // top - 1 down to lowest
+  // Tiles of each level, top first; those finished, and those of them written.
+  std::vector<std::size_t> totals_, done_, written_;
 };
 
 }  // namespace
