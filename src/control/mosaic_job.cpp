@@ -92,45 +92,47 @@ void AddMosaicSheet(const Job& job, const SheetFit& fit, const SheetImage& image
 void WriteMosaics(const State& state, const std::vector<MosaicSheet>& sheets, Window& window,
                   RunReport& report) {
   std::vector<std::string> made;
-  if (!state.MbtilesPath.empty() && !report.stopped) {
-    const std::filesystem::path& path = state.MbtilesPath;
+  // Makes the mosaic at `path` with `make(observer, summary)`, reports it, and names it in
+  // `made` with `details` of its summary.
+  const auto run = [&](const std::filesystem::path& path, bool levels, const auto& make,
+                       const auto& details) {
+    if (path.empty() || report.stopped) return;
     const std::string name = PathText(path.filename());
     MosaicSummary summary;
     bool stopped = false;
-    const std::error_code ec = Guarded([&] {
-      return WriteMbtilesMosaic(sheets, path, Observer(window, name, true, stopped), summary);
-    });
+    const MosaicObserver observer = Observer(window, name, levels, stopped);
+    const std::error_code ec = Guarded([&] { return make(observer, summary); });
     if (!ec) {
       made.push_back(name + " (" + CountText(summary.sheets, "Blatt", "Bl\xC3\xA4tter") +
-                     ", Zoomstufen " + std::to_string(summary.min_zoom) + " bis " +
-                     std::to_string(summary.max_zoom) + ", " +
-                     CountText(summary.tiles, "Kachel", "Kacheln") + ")");
+                     details(summary) + CountText(summary.tiles, "Kachel", "Kacheln") + ")");
     }
     Report(path, ec, summary, stopped, report);
-  }
-  if (!state.KmzAllPath.empty() && !report.stopped) {
-    const std::filesystem::path& path = state.KmzAllPath;
-    const std::string name = PathText(path.filename());
-    MosaicSummary summary;
-    bool stopped = false;
-    std::string bytes;
-    std::error_code ec = Guarded([&] {
-      return MakeMosaicKmz(sheets, PathText(path.stem()), state.KmzTiles,
-                           Observer(window, name, false, stopped), bytes, summary);
-    });
-    if (!ec) ec = ReplaceFileContents(path, bytes);
-    if (!ec) {
-      made.push_back(name + " (" + CountText(summary.sheets, "Blatt", "Bl\xC3\xA4tter") + ", " +
-                     CountText(summary.tiles, "Kachel", "Kacheln") + ")");
-      if (summary.reduced) {
-        summary.warnings.push_back("volle Aufl\xC3\xB6sung: auf " +
-                                   CountText(summary.tiles, "Kachel", "Kacheln") +
-                                   " verkleinert, gr\xC3\xB6"
-                                   "ber als das feinste Blatt");
-      }
-    }
-    Report(path, ec, summary, stopped, report);
-  }
+  };
+  run(
+      state.MbtilesPath, true,
+      [&](const MosaicObserver& observer, MosaicSummary& summary) {
+        return WriteMbtilesMosaic(sheets, state.MbtilesPath, observer, summary);
+      },
+      [](const MosaicSummary& s) {
+        return ", Zoomstufen " + std::to_string(s.min_zoom) + " bis " + std::to_string(s.max_zoom) +
+               ", ";
+      });
+  run(
+      state.KmzAllPath, false,
+      [&](const MosaicObserver& observer, MosaicSummary& summary) {
+        std::string bytes;
+        std::error_code ec = MakeMosaicKmz(sheets, PathText(state.KmzAllPath.stem()),
+                                           state.KmzTiles, observer, bytes, summary);
+        if (!ec) ec = ReplaceFileContents(state.KmzAllPath, bytes);
+        if (!ec && summary.reduced) {
+          summary.warnings.push_back("volle Aufl\xC3\xB6sung: auf " +
+                                     CountText(summary.tiles, "Kachel", "Kacheln") +
+                                     " verkleinert, gr\xC3\xB6"
+                                     "ber als das feinste Blatt");
+        }
+        return ec;
+      },
+      [](const MosaicSummary&) { return std::string(", "); });
   if (made.empty()) return;
   std::string line = "Erstellt: ";
   for (std::size_t i = 0; i < made.size(); ++i) line += (i ? "; " : "") + made[i];

@@ -49,16 +49,15 @@ bool Inside(std::span<const std::array<double, 2>> polygon, Point p) {
   return inside;
 }
 
-// Area of the ring in square degrees.
-double Area(const std::vector<LonLat>& ring) {
+}  // namespace
+
+double RingArea(std::span<const LonLat> ring) {
   double twice = 0;
   for (std::size_t i = 0, j = ring.size() - 1; i < ring.size(); j = i++) {
     twice += (ring[j].lon - ring[i].lon) * (ring[j].lat + ring[i].lat);
   }
   return std::abs(twice) / 2;
 }
-
-}  // namespace
 
 TileGrid MercatorGrid(int zoom) {
   TileGrid grid;
@@ -229,7 +228,8 @@ std::optional<TilePlan> PlanTiles(const SheetModel& sheet, std::uint32_t width,
   max_tiles = std::max(across ? 2 : 1, max_tiles);
 
   // Tiles hold no more than their own area, so no scale below this fits the budget.
-  const double least_tiles = Area(*ring) / (lat_step * lon_step) / (double{kTileSide} * kTileSide);
+  const double least_tiles =
+      RingArea(*ring) / (lat_step * lon_step) / (double{kTileSide} * kTileSide);
   TilePlan plan;
   plan.scale = std::max(1.0, std::sqrt(least_tiles / max_tiles));
   for (;; plan.scale *= kScaleStep) {

@@ -96,6 +96,9 @@ TileGrid GridFor(std::span<const LonLat> points, double lat_step, double lon_ste
 std::vector<Tile> TilesOf(const TileGrid& grid, std::span<const std::array<double, 2>> outline,
                           int side = kTileSide);
 
+// The area `ring` encloses, in square degrees.
+double RingArea(std::span<const LonLat> ring);
+
 // `ring` in the grid's pixels.
 std::vector<std::array<double, 2>> InGrid(const TileGrid& grid, std::span<const LonLat> ring);
 

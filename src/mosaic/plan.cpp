@@ -199,11 +199,7 @@ std::error_code PlanLatLon(std::span<const Footprint> footprints, int max_tiles,
   double area = 0;
   for (const Footprint& f : footprints) {
     points.insert(points.end(), f.ring.begin(), f.ring.end());
-    double twice = 0;
-    for (std::size_t i = 0, j = f.ring.size() - 1; i < f.ring.size(); j = i++) {
-      twice += (f.ring[j].lon - f.ring[i].lon) * (f.ring[j].lat + f.ring[i].lat);
-    }
-    area += std::abs(twice) / 2;
+    area += RingArea(f.ring);
   }
   if (b.east > 180) max_tiles = std::max(max_tiles, 2);  // each side of 180 a tile at least
   // Tiles hold no more than their own area, so no scale below this fits the budget.
